@@ -1,0 +1,230 @@
+// The capture dispatch: from the hotkey or the external command to a file, the clipboard or a printer.
+
+#include "Main.h"
+
+#include "app/save/Save.h"
+#include "platform/Platform.h"
+#include "platform/SoundPlayer.h"
+#include "support/Exception.h"
+#include "support/Q.Translate.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QScreen>
+#include <QStackedWidget>
+
+namespace {
+
+const QString CaptureFailed = QStringLiteral("캡쳐가 실패하였습니다.");
+
+[[noreturn]] void notAvailable(const QString& what)
+{
+    throw Exception(QStringLiteral("%1 is not available in this version.").arg(what));
+}
+
+} // namespace
+
+void TFrmLumetra::Start()
+{
+    const int source = ChkArea->currentIndex();
+    const int target = ChkSaveTo->currentIndex();
+    if (source != csColorPick) {
+        const bool refused = (target == stMP4 && source != csFullScreen && source != csRegion)
+            || (target == stFloating && source == csWebPage);
+        if (refused) {
+            ShowMessage(
+                MessageIcon::Information, TranslateText(QStringLiteral("지원하지 않는 캡쳐영역입니다.")));
+            return;
+        }
+    }
+    if (target == stMP4) {
+        if (FStatus == stIdle)
+            RecordStart();
+        else if (FStatus == stRunning)
+            RecordStop();
+        return;
+    }
+    if (FStatus == stIdle)
+        CaptureStart();
+}
+
+void TFrmLumetra::CaptureStart()
+{
+    FStatus = stRunning;
+    const int source = ChkArea->currentIndex();
+    const int target = ChkSaveTo->currentIndex();
+    auto fail = [this](const QString& reason) {
+        ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + reason);
+    };
+
+    if (ChkSound2->isChecked() && source != csDrag)
+        PlayCaptureSound();
+
+    QImage bitmap;
+    QRect rect;
+    bool haveBitmap = false;
+    // A failure while the image is taken ends the capture like a failed save: reported, back to idle.
+    try {
+        if (source == csDrag) {
+            // The drag selector is not built yet: every drag counts as cancelled.
+            FStatus = stIdle;
+            return;
+        }
+        if (source == csColorPick) {
+            CaptureColor();
+        } else {
+            Capture(bitmap, rect);
+            haveBitmap = true;
+        }
+    } catch (const Exception& error) {
+        fail(error.message());
+        FStatus = stIdle;
+        return;
+    } catch (const std::exception& error) {
+        fail(QString::fromLocal8Bit(error.what()));
+        FStatus = stIdle;
+        return;
+    }
+
+    if (haveBitmap) {
+        try {
+            if (target == stTXT)
+                notAvailable(QStringLiteral("Text recognition"));
+            SaveToTarget(target, bitmap, rect);
+            if (ChkSound3->isChecked())
+                PlayCaptureSound();
+            if (target == stImageStore)
+                notAvailable(QStringLiteral("Uploading"));
+        } catch (const Exception& error) {
+            fail(error.message());
+        } catch (const std::exception& error) {
+            fail(QString::fromLocal8Bit(error.what()));
+        }
+        bitmap = QImage();
+    }
+    FStatus = stIdle;
+}
+
+void TFrmLumetra::Capture(QImage& bitmap, QRect& rect)
+{
+    bitmap = QImage();
+    FCapture->setShowCursor(ChkMouse->isChecked());
+    bool read = true;
+    switch (ChkArea->currentIndex()) {
+    case csFullScreen:
+        read = FCapture->Capture(bitmap, 0, rect);
+        break;
+    case csRegion:
+        // The region frame joins later; until then there is no region to take.
+        rect = QRect();
+        read = FCapture->Capture(bitmap, rect);
+        break;
+    case csActiveWindow:
+        read = FCapture->Capture(bitmap, m_platform.screen().activeWindow(), rect);
+        break;
+    case csWindowControl: {
+        const QPoint pointer = m_platform.screen().cursorPos();
+        read = FCapture->Capture(bitmap, m_platform.screen().windowAt(pointer), rect);
+        break;
+    }
+    default:
+        break;
+    }
+    // A black picture saved as if all went well would hide a lost X connection from the user.
+    if (!read)
+        throw ECaptureError(QStringLiteral("The screen could not be read."));
+}
+
+void TFrmLumetra::SaveToTarget(int target, QImage& bitmap, const QRect& /*rect*/)
+{
+    switch (target) {
+    case stPNG:
+        SaveBitmapPNG(bitmap, NewFilename(QStringLiteral("png")));
+        break;
+    case stJPG:
+        SaveBitmapJPG(bitmap, NewFilename(QStringLiteral("jpg")), Quality(ChkJPEG_qual));
+        break;
+    case stGIF:
+        SaveBitmapGIF(bitmap, NewFilename(QStringLiteral("gif")));
+        break;
+    case stBMP:
+        SaveBitmapBMP(bitmap, NewFilename(QStringLiteral("bmp")));
+        break;
+    case stWebP:
+        SaveBitmapWebP(bitmap, NewFilename(QStringLiteral("webp")), Quality(ChkWebP_qual));
+        break;
+    case stClipboard:
+        CopyBitmapToClipboard(bitmap);
+        break;
+    case stPrinter: {
+        const QScreen* current = screen();
+        PrintBitmap(bitmap, current ? int(current->logicalDotsPerInch()) : 96);
+        break;
+    }
+    case stFloating:
+        notAvailable(QStringLiteral("The floating window"));
+    default:
+        break; // MP4 records instead; TXT and the image store are handled by the caller
+    }
+}
+
+int TFrmLumetra::Quality(QComboBox* list) const
+{
+    if (list->currentIndex() < 0)
+        return 90;
+    return list->currentText().toInt();
+}
+
+void TFrmLumetra::PlayCaptureSound()
+{
+    static const QByteArray wave = [] {
+        QFile file(QStringLiteral(":/sound/capture.wav"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    if (!wave.isEmpty())
+        m_platform.sound().play(wave);
+}
+
+void TFrmLumetra::ChkAreaChange()
+{
+    ChkArea->setEnabled(false);
+    PnlMain->setCurrentWidget(Card1);
+    // The region frame, the window outline and the web page window join here as they are built.
+    if (ChkArea->currentIndex() == csColorPick)
+        PnlMain->setCurrentWidget(Card2);
+    const int index = ChkArea->currentIndex();
+    SaveConfig(QStringLiteral("area"), index >= 0 && index <= 3 ? index : 0);
+    ChkArea->setEnabled(true);
+}
+
+void TFrmLumetra::ChkSaveToChange()
+{
+    int width = 145;
+    QComboBox* beside = nullptr;
+    switch (ChkSaveTo->currentIndex()) {
+    case stJPG:
+        width = 82;
+        beside = ChkJPEG_qual;
+        break;
+    case stWebP:
+        width = 82;
+        beside = ChkWebP_qual;
+        break;
+    case stTXT:
+        width = 72;
+        beside = ChkOCR_lang;
+        break;
+    default:
+        break;
+    }
+    ChkSaveTo->resize(Scaled(width), ChkSaveTo->height());
+    for (QComboBox* list : { ChkJPEG_qual, ChkWebP_qual, ChkOCR_lang })
+        list->setVisible(list == beside);
+    SaveConfig(QStringLiteral("saveto"), ChkSaveTo->currentIndex());
+}
+
+void TFrmLumetra::RecordStart() { }
+
+void TFrmLumetra::RecordStop() { }
+
+void TFrmLumetra::CaptureColor() { }

@@ -1,0 +1,310 @@
+#include "Main.h"
+
+#include "platform/InstanceChannel.h"
+#include "platform/InstanceProtocol.h"
+#include "platform/Platform.h"
+#include "platform/WindowSystem.h"
+#include "support/Q.AutoStart.h"
+#include "support/Q.Translate.h"
+#include "support/Q.TrayIcon.h"
+#include "support/Q.Update.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+
+#include <cmath>
+
+namespace {
+
+const QStringList SourceCaptions = {
+    QStringLiteral("전체화면 캡쳐"),
+    QStringLiteral("영역화면 캡쳐"),
+    QStringLiteral("드래그영역 캡쳐"),
+    QStringLiteral("활성중인 화면 캡쳐"),
+    QStringLiteral("윈도우 컨트롤 캡쳐"),
+    QStringLiteral("웹페이지 캡쳐"),
+    QStringLiteral("색상 추출"),
+};
+
+const QStringList TargetCaptions = {
+    QStringLiteral("PNG"),
+    QStringLiteral("JPG"),
+    QStringLiteral("GIF"),
+    QStringLiteral("BMP"),
+    QStringLiteral("WebP"),
+    QStringLiteral("MP4(동영상)"),
+    QStringLiteral("TXT"),
+    QStringLiteral("클립보드"),
+    QStringLiteral("이미지창고"),
+    QStringLiteral("프린터"),
+    QStringLiteral("플러팅"),
+};
+
+const QStringList QualityCaptions = { QStringLiteral("100"), QStringLiteral("90"), QStringLiteral("80"),
+    QStringLiteral("70"), QStringLiteral("60") };
+
+} // namespace
+
+TFrmLumetra::TFrmLumetra(Platform& platform, QStringList arguments, QWidget* parent)
+    : QWidget(parent), m_platform(platform), m_arguments(std::move(arguments))
+{
+    setObjectName(QStringLiteral("FrmLumetra"));
+    // A fixed single border with only the close button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(ProductCaption);
+    CreateComponents();
+    // Other copies and tools recognise the running copy's window by its class.
+    m_platform.windows().setWindowClass(this, QLatin1String(InstanceProtocol::WindowClass));
+}
+
+TFrmLumetra::~TFrmLumetra()
+{
+    FormDestroy();
+}
+
+int TFrmLumetra::Scaled(int value) const
+{
+    const QScreen* current = screen() ? screen() : QGuiApplication::primaryScreen();
+    const double dpi = current ? current->logicalDotsPerInch() : 96.0;
+    // Halves go to the even neighbour, as the design tool's rounding does.
+    return int(std::nearbyint(value * dpi / 96.0));
+}
+
+void TFrmLumetra::CreateComponents()
+{
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    QFont font = QApplication::font();
+    font.setPixelSize(Scaled(12));
+    setFont(font);
+    setFixedSize(Scaled(162), Scaled(191));
+
+    auto place = [this](QWidget* widget, int left, int top, int width = -1, int height = -1) {
+        if (width < 0) {
+            widget->adjustSize();
+            widget->move(Scaled(left), Scaled(top));
+        } else {
+            widget->setGeometry(Scaled(left), Scaled(top), Scaled(width), Scaled(height));
+        }
+    };
+    auto list = [](QWidget* parent, const QString& name, const QStringList& items) {
+        auto combo = new QComboBox(parent);
+        combo->setObjectName(name);
+        combo->addItems(items);
+        return combo;
+    };
+
+    LblArea = new QLabel(QStringLiteral("캡쳐영역"), this);
+    LblArea->setObjectName(QStringLiteral("LblArea"));
+    place(LblArea, 8, 8);
+    ChkArea = list(this, QStringLiteral("ChkArea"), SourceCaptions);
+    place(ChkArea, 9, 29, 145, 22);
+
+    PnlMain = new QStackedWidget(this);
+    PnlMain->setObjectName(QStringLiteral("PnlMain"));
+    place(PnlMain, 8, 60, 145, 96);
+    Card1 = new QWidget(PnlMain);
+    Card1->setObjectName(QStringLiteral("Card1"));
+    Card2 = new QWidget(PnlMain);
+    Card2->setObjectName(QStringLiteral("Card2"));
+    Card3 = new QWidget(PnlMain);
+    Card3->setObjectName(QStringLiteral("Card3"));
+    PnlMain->addWidget(Card1);
+    PnlMain->addWidget(Card2);
+    PnlMain->addWidget(Card3);
+
+    LblSaveTo = new QLabel(QStringLiteral("저장형식"), Card1);
+    LblSaveTo->setObjectName(QStringLiteral("LblSaveTo"));
+    place(LblSaveTo, 0, 0);
+    ChkSaveTo = list(Card1, QStringLiteral("ChkSaveTo"), TargetCaptions);
+    place(ChkSaveTo, 0, 21, 145, 22);
+    ChkJPEG_qual = list(Card1, QStringLiteral("ChkJPEG_qual"), QualityCaptions);
+    place(ChkJPEG_qual, 88, 21, 57, 22);
+    ChkJPEG_qual->hide();
+    ChkWebP_qual = list(Card1, QStringLiteral("ChkWebP_qual"), QualityCaptions);
+    place(ChkWebP_qual, 88, 21, 57, 22);
+    ChkWebP_qual->hide();
+    ChkOCR_lang = list(Card1, QStringLiteral("ChkOCR_lang"), {});
+    place(ChkOCR_lang, 78, 21, 67, 22);
+    ChkOCR_lang->hide();
+    BtnOpenDir = new QPushButton(QStringLiteral("폴더열기"), Card1);
+    BtnOpenDir->setObjectName(QStringLiteral("BtnOpenDir"));
+    place(BtnOpenDir, 0, 63, 145, 33);
+
+    LblCopyright = new QLabel(QStringLiteral("만든이 브렌홀트"), this);
+    LblCopyright->setObjectName(QStringLiteral("LblCopyright"));
+    LblCopyright->setAlignment(Qt::AlignCenter);
+    LblCopyright->setCursor(Qt::PointingHandCursor);
+    QPalette blue = LblCopyright->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    LblCopyright->setPalette(blue);
+    place(LblCopyright, 8, 168, 146, 17);
+
+    Menu = new QMenu(this);
+    Menu->setObjectName(QStringLiteral("Menu"));
+    auto checkItem = [this](QMenu* menu, const QString& name, const QString& caption, QActionGroup* group) {
+        auto action = menu->addAction(caption);
+        action->setObjectName(name);
+        action->setCheckable(true);
+        if (group)
+            group->addAction(action);
+        return action;
+    };
+    QMenu* names = Menu->addMenu(QStringLiteral("파일명 설정"));
+    names->setObjectName(QStringLiteral("N2"));
+    auto nameGroup = new QActionGroup(names);
+    nameGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    ChkAppend1 = checkItem(names, QStringLiteral("ChkAppend1"), QStringLiteral("순차적 #1"), nameGroup);
+    ChkAppend3 = checkItem(names, QStringLiteral("ChkAppend3"), QStringLiteral("순차적 #2"), nameGroup);
+    ChkAppend2 = checkItem(names, QStringLiteral("ChkAppend2"), QStringLiteral("날짜시간"), nameGroup);
+    QMenu* sounds = Menu->addMenu(QStringLiteral("캡쳐소리 설정"));
+    sounds->setObjectName(QStringLiteral("N3"));
+    auto soundGroup = new QActionGroup(sounds);
+    soundGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    ChkSound1 = checkItem(sounds, QStringLiteral("ChkSound1"), QStringLiteral("없음"), soundGroup);
+    ChkSound2 = checkItem(sounds, QStringLiteral("ChkSound2"), QStringLiteral("캡쳐 전 소리"), soundGroup);
+    ChkSound3 = checkItem(sounds, QStringLiteral("ChkSound3"), QStringLiteral("캡쳐 후 소리"), soundGroup);
+    ChkMouse = checkItem(Menu, QStringLiteral("ChkMouse"), QStringLiteral("마우스 커서 포함"), nullptr);
+    Menu->addSeparator();
+    auto about = Menu->addAction(LblCopyright->text());
+    about->setObjectName(QStringLiteral("N9"));
+    connect(about, &QAction::triggered, this, &TFrmLumetra::LblCopyrightClick);
+    auto quit = Menu->addAction(QStringLiteral("종료하기"));
+    quit->setObjectName(QStringLiteral("N10"));
+    connect(quit, &QAction::triggered, this, &TFrmLumetra::N10Click);
+
+    for (QWidget* watched : { static_cast<QWidget*>(LblArea), static_cast<QWidget*>(LblCopyright), Card1,
+             static_cast<QWidget*>(LblSaveTo), Card2 })
+        watched->installEventFilter(this);
+    installEventFilter(this);
+
+    connect(ChkArea, &QComboBox::activated, this, [this] { ChkAreaChange(); });
+    connect(ChkSaveTo, &QComboBox::activated, this, [this] { ChkSaveToChange(); });
+
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        move(primary->availableGeometry().center() - rect().center());
+}
+
+void TFrmLumetra::FormCreate()
+{
+    // 1. F1 does nothing: Qt Widgets has no help system to suppress.
+    // 2. The capture options first.
+    PnlMain->setCurrentWidget(Card1);
+    // 3. The result does not matter here: the menu shows the real state.
+    if (HasArgument(QStringLiteral("/inst")))
+        SetAutoStart(QStringLiteral("Lumetra"), true);
+    // 4.
+    LoadConfig();
+    // 5.
+    TrayIcon = new QSystemTrayIcon(windowIcon(), this);
+    TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
+    TrayIcon->setContextMenu(Menu);
+    connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            ShowFromTray(this, m_platform.windows());
+    });
+    TrayIcon->setToolTip(
+        TranslateText(ProductCaption) + QLatin1Char(' ') + GetVersionText(QStringLiteral("%d.%d.%d")));
+    TrayIcon->show();
+    // 6.
+    FCapture = std::make_unique<TCapture>(m_platform.screen());
+    FStatus = stIdle;
+    FCanClose = false;
+    // 7.
+    if (HasArgument(QStringLiteral("/start")))
+        HideToTray(this);
+    // 8 and 9 join with the hotkey and region-frame windows.
+    // 10.
+    ChkAreaChange();
+    ChkSaveToChange();
+    // 11. Once the window is ready, other processes may find it and send commands.
+    AllowMessage(InstanceProtocol::WmCopyData);
+    m_platform.channel().listen([this](const InstanceRequest& request) -> qint32 {
+        if (request.message == InstanceProtocol::WmCopyData)
+            return WMCopyData(request.param, request.text);
+        if (request.message == InstanceProtocol::WmUser)
+            return WMUser(request.param);
+        return 0;
+    });
+}
+
+bool TFrmLumetra::HasArgument(const QString& argument) const
+{
+    // Only the first argument counts, compared exactly.
+    return !m_arguments.isEmpty() && m_arguments.first() == argument;
+}
+
+bool TFrmLumetra::IsRecording() const
+{
+    return false;
+}
+
+void TFrmLumetra::closeEvent(QCloseEvent* event)
+{
+    if (FormCloseQuery()) {
+        event->accept();
+        emit closed();
+    } else {
+        event->ignore();
+    }
+}
+
+bool TFrmLumetra::FormCloseQuery()
+{
+    bool canClose = FCanClose;
+    if (!FCanClose)
+        HideToTray(this);
+    if (canClose && IsRecording()) {
+        ShowMessage(MessageIcon::Information, TranslateText(QStringLiteral("녹화중입니다.")));
+        canClose = false;
+    }
+    return canClose;
+}
+
+void TFrmLumetra::FormDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    m_platform.channel().close();
+    FCapture.reset();
+}
+
+bool TFrmLumetra::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            FormMouseUp();
+            return true;
+        }
+        if (watched == LblCopyright && mouse->button() == Qt::LeftButton) {
+            LblCopyrightClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFrmLumetra::FormMouseUp()
+{
+    Menu->popup(QCursor::pos());
+}
+
+MessageResult TFrmLumetra::ShowMessage(MessageIcon icon, const QString& text, MessageButtons buttons)
+{
+    return m_platform.messages().show(this, icon, TranslateText(ProductCaption), text, buttons);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <memory>
+
+class InstanceChannel;
+class MessageBoxes;
+class ScreenSource;
+class Shell;
+class SoundPlayer;
+class WindowSystem;
+
+// Every facility of the desktop the program uses, behind one object that the main window receives.
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+    virtual ScreenSource& screen() = 0;
+    virtual MessageBoxes& messages() = 0;
+    virtual Shell& shell() = 0;
+    virtual SoundPlayer& sound() = 0;
+    virtual InstanceChannel& channel() = 0;
+    virtual WindowSystem& windows() = 0;
+};
+
+// The X11 platform when a display can be opened, else the fake one; never null.
+std::unique_ptr<Platform> createPlatform();

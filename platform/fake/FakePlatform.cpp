@@ -1,0 +1,105 @@
+#include "FakePlatform.h"
+
+#include <QPainter>
+
+FakeScreen::FakeScreen()
+{
+    QImage desk(1920, 1080, QImage::Format_RGB32);
+    desk.fill(Qt::black);
+    setDesktop(desk);
+}
+
+void FakeScreen::setDesktop(const QImage& picture)
+{
+    m_desktop = picture.convertToFormat(QImage::Format_RGB32);
+    m_monitors = { Monitor { m_desktop.rect(), true, QStringLiteral("FAKE0") } };
+}
+
+void FakeScreen::setMonitors(const QList<Monitor>& monitors)
+{
+    m_monitors = monitors;
+}
+
+void FakeScreen::setCursor(QPoint position, const QImage& image, QPoint hotSpot)
+{
+    m_cursorPos = position;
+    m_cursorImage = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    m_hotSpot = hotSpot;
+}
+
+void FakeScreen::addWindow(WindowHandle window, const QRect& frame)
+{
+    removeWindow(window);
+    m_windows.append({ window, frame });
+}
+
+void FakeScreen::removeWindow(WindowHandle window)
+{
+    m_windows.removeIf([window](const auto& entry) { return entry.first == window; });
+    if (m_active == window)
+        m_active = 0;
+}
+
+bool FakeScreen::copyArea(const QRect& area, QImage& canvas)
+{
+    if (m_broken)
+        return false;
+    ++m_copies;
+    if (area.isEmpty())
+        return true;
+    const QRect visible = area.intersected(m_desktop.rect());
+    QPainter painter(&canvas);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(QRect(QPoint(0, 0), area.size()), Qt::black);
+    painter.drawImage(visible.topLeft() - area.topLeft(), m_desktop, visible);
+    return true;
+}
+
+std::optional<QRgb> FakeScreen::pixel(QPoint at)
+{
+    if (m_broken || !m_desktop.rect().contains(at))
+        return std::nullopt;
+    return m_desktop.pixel(at);
+}
+
+std::optional<CursorImage> FakeScreen::cursorImage()
+{
+    if (m_cursorImage.isNull())
+        return std::nullopt;
+    return CursorImage { m_cursorImage, m_hotSpot, m_cursorPos };
+}
+
+QList<Monitor> FakeScreen::monitors()
+{
+    return m_monitors;
+}
+
+WindowHandle FakeScreen::windowAt(QPoint at)
+{
+    for (auto it = m_windows.crbegin(); it != m_windows.crend(); ++it) {
+        if (it->second.contains(at))
+            return it->first;
+    }
+    return 0;
+}
+
+std::optional<QRect> FakeScreen::frameBounds(WindowHandle window)
+{
+    for (const auto& [handle, frame] : m_windows) {
+        if (handle == window)
+            return frame;
+    }
+    return std::nullopt;
+}
+
+MessageResult FakeMessageBoxes::show(
+    QWidget*, MessageIcon icon, const QString& title, const QString& text, MessageButtons buttons)
+{
+    const ShownMessage message { icon, title, text, buttons };
+    shown.append(message);
+    if (whileShown)
+        whileShown(message);
+    if (!answers.isEmpty())
+        return answers.takeFirst();
+    return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;
+}

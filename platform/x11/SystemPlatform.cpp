@@ -1,0 +1,49 @@
+#include "DesktopShell.h"
+#include "PulseSoundPlayer.h"
+#include "QtMessageBoxes.h"
+#include "UnixCommandServer.h"
+#include "X11Screen.h"
+#include "X11WindowSystem.h"
+#include "platform/fake/FakePlatform.h"
+
+#include <QGuiApplication>
+
+namespace {
+
+// The desktop of a running session: X11 for the screen and windows, the rest from the system.
+class SystemPlatform final : public Platform
+{
+public:
+    SystemPlatform(std::unique_ptr<ScreenSource> screen, std::unique_ptr<WindowSystem> windows)
+        : m_screen(std::move(screen)), m_windows(std::move(windows))
+    { }
+
+    ScreenSource& screen() override { return *m_screen; }
+    MessageBoxes& messages() override { return m_messages; }
+    Shell& shell() override { return m_shell; }
+    SoundPlayer& sound() override { return m_sound; }
+    InstanceChannel& channel() override { return m_channel; }
+    WindowSystem& windows() override { return *m_windows; }
+
+private:
+    std::unique_ptr<ScreenSource> m_screen;
+    std::unique_ptr<WindowSystem> m_windows;
+    QtMessageBoxes m_messages;
+    DesktopShell m_shell;
+    PulseSoundPlayer m_sound;
+    UnixCommandServer m_channel;
+};
+
+} // namespace
+
+std::unique_ptr<Platform> createPlatform()
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        auto screen = std::make_unique<X11Screen>();
+        if (screen->open())
+            return std::make_unique<SystemPlatform>(std::move(screen), std::make_unique<X11WindowSystem>());
+    }
+    // Without X11 (offscreen, Wayland without XWayland) the program still runs; its screen is blank.
+    return std::make_unique<SystemPlatform>(
+        std::make_unique<FakeScreen>(), std::make_unique<FakeWindowSystem>());
+}

@@ -1,0 +1,367 @@
+#include "X11Screen.h"
+
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <xcb/randr.h>
+#include <xcb/shm.h>
+#include <xcb/xfixes.h>
+
+Q_LOGGING_CATEGORY(lcX11, "lumetra.x11", QtWarningMsg)
+
+namespace {
+
+constexpr quint32 AllPlanes = ~0u;
+
+int maskShift(quint32 mask)
+{
+    return mask ? std::countr_zero(mask) : 0;
+}
+
+int maskBits(quint32 mask)
+{
+    return std::popcount(mask);
+}
+
+// Scales a channel of `bits` bits to 8 bits.
+quint32 widen(quint32 value, int bits)
+{
+    if (bits >= 8)
+        return value >> (bits - 8);
+    if (bits <= 0)
+        return 0;
+    return (value * 255u) / ((1u << bits) - 1u);
+}
+
+} // namespace
+
+X11Screen::~X11Screen()
+{
+    releaseSegment();
+}
+
+bool X11Screen::open(const char* display)
+{
+    int screenNumber = 0;
+    XcbConnection connection(xcb_connect(display, &screenNumber));
+    if (!connection || xcb_connection_has_error(connection.get()))
+        return false;
+    const xcb_setup_t* setup = xcb_get_setup(connection.get());
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < screenNumber && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    if (!screens.rem)
+        return false;
+    const xcb_screen_t* screen = screens.data;
+    m_root = screen->root;
+    m_lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+
+    for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem; xcb_format_next(&formats)) {
+        if (formats.data->depth == screen->root_depth) {
+            m_bitsPerPixel = formats.data->bits_per_pixel;
+            m_scanlinePad = formats.data->scanline_pad;
+        }
+    }
+    for (auto depths = xcb_screen_allowed_depths_iterator(screen); depths.rem; xcb_depth_next(&depths)) {
+        for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem;
+             xcb_visualtype_next(&visuals)) {
+            if (visuals.data->visual_id == screen->root_visual) {
+                m_rootVisualMasks[0] = visuals.data->red_mask;
+                m_rootVisualMasks[1] = visuals.data->green_mask;
+                m_rootVisualMasks[2] = visuals.data->blue_mask;
+            }
+        }
+    }
+    m_connection = std::move(connection);
+    xcb_connection_t* c = m_connection.get();
+
+    if (auto shm = XCB_REPLY(xcb_shm_query_version, c))
+        m_hasShm = true;
+    if (auto fixes = XCB_REPLY(xcb_xfixes_query_version, c, 4, 0))
+        m_hasXfixes = fixes->major_version >= 1;
+    if (auto randr = XCB_REPLY(xcb_randr_query_version, c, 1, 5))
+        m_hasMonitors = randr->major_version > 1 || (randr->major_version == 1 && randr->minor_version >= 5);
+    m_netActiveWindow = internAtom("_NET_ACTIVE_WINDOW");
+    m_netFrameExtents = internAtom("_NET_FRAME_EXTENTS");
+    m_gtkFrameExtents = internAtom("_GTK_FRAME_EXTENTS");
+
+    const QRect root = virtualScreen();
+    if (m_hasShm)
+        ensureSegment(std::size_t(root.width()) * std::size_t(root.height()) * 4);
+    return true;
+}
+
+quint32 X11Screen::internAtom(const char* name)
+{
+    auto reply = XCB_REPLY(xcb_intern_atom, m_connection.get(), 0, uint16_t(std::strlen(name)), name);
+    return reply ? reply->atom : 0;
+}
+
+bool X11Screen::ensureSegment(std::size_t bytes)
+{
+    if (m_shm.attached && m_shm.size >= bytes)
+        return true;
+    releaseSegment();
+    if (bytes == 0)
+        return false;
+    // Private to this user: another local account must not be able to read the screen through it.
+    m_shm.id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (m_shm.id < 0) {
+        qCDebug(lcX11) << "shmget failed; reading the screen without shared memory";
+        return false;
+    }
+    void* address = shmat(m_shm.id, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(m_shm.id, IPC_RMID, nullptr);
+        m_shm = {};
+        return false;
+    }
+    m_shm.address = address;
+    m_shm.size = bytes;
+    xcb_connection_t* c = m_connection.get();
+    m_shm.xid = xcb_generate_id(c);
+    XcbReply<xcb_generic_error_t> error(
+        xcb_request_check(c, xcb_shm_attach_checked(c, m_shm.xid, uint32_t(m_shm.id), 1)));
+    // Marked for removal now: the segment goes away once both sides detach, even if this process dies.
+    shmctl(m_shm.id, IPC_RMID, nullptr);
+    if (error) {
+        qCDebug(lcX11) << "the server could not attach the segment; reading without shared memory";
+        shmdt(m_shm.address);
+        m_shm = {};
+        return false;
+    }
+    m_shm.attached = true;
+    return true;
+}
+
+void X11Screen::releaseSegment()
+{
+    if (m_shm.attached && m_connection) {
+        xcb_shm_detach(m_connection.get(), m_shm.xid);
+        xcb_flush(m_connection.get());
+    }
+    if (m_shm.address)
+        shmdt(m_shm.address);
+    m_shm = {};
+}
+
+QRect X11Screen::virtualScreen()
+{
+    auto geometry = XCB_REPLY(xcb_get_geometry, m_connection.get(), m_root);
+    if (!geometry)
+        return {};
+    return QRect(0, 0, geometry->width, geometry->height);
+}
+
+bool X11Screen::copyArea(const QRect& area, QImage& canvas)
+{
+    if (area.isEmpty())
+        return true;
+    if (canvas.format() != QImage::Format_RGB32 || canvas.width() < area.width()
+        || canvas.height() < area.height())
+        return false;
+    const QRect source = area.intersected(virtualScreen());
+    if (source != area) {
+        for (int y = 0; y < area.height(); ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(canvas.scanLine(y)), area.width(), 0xFF000000u);
+    }
+    if (source.isEmpty())
+        return true;
+    return readRows(source, canvas, source.topLeft() - area.topLeft());
+}
+
+bool X11Screen::readRows(const QRect& source, QImage& canvas, QPoint to)
+{
+    xcb_connection_t* c = m_connection.get();
+    const int pad = std::max(m_scanlinePad, 8);
+    const int stride = ((source.width() * m_bitsPerPixel + pad - 1) / pad) * (pad / 8);
+    const std::size_t bytes = std::size_t(stride) * std::size_t(source.height());
+    if (m_hasShm && ensureSegment(bytes)) {
+        auto reply = XCB_REPLY(xcb_shm_get_image, c, m_root, int16_t(source.x()), int16_t(source.y()),
+            uint16_t(source.width()), uint16_t(source.height()), AllPlanes, XCB_IMAGE_FORMAT_Z_PIXMAP,
+            m_shm.xid, 0);
+        if (reply) {
+            convertRows(static_cast<const quint8*>(m_shm.address), stride, source, canvas, to);
+            return true;
+        }
+        qCDebug(lcX11) << "shared-memory read failed; trying a plain read";
+    }
+    // Plain reads travel through the socket; split them so that no reply grows beyond a few megabytes.
+    const int rowsPerRequest = std::max(1, (4 << 20) / std::max(stride, 1));
+    for (int y = 0; y < source.height(); y += rowsPerRequest) {
+        const int rows = std::min(rowsPerRequest, source.height() - y);
+        auto reply = XCB_REPLY(xcb_get_image, c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(source.x()),
+            int16_t(source.y() + y), uint16_t(source.width()), uint16_t(rows), AllPlanes);
+        if (!reply)
+            return false;
+        const QRect band(source.x(), source.y() + y, source.width(), rows);
+        convertRows(xcb_get_image_data(reply.get()), stride, band, canvas, to + QPoint(0, y));
+    }
+    return true;
+}
+
+void X11Screen::convertRows(
+    const quint8* data, int stride, const QRect& source, QImage& canvas, QPoint to) const
+{
+    const quint32 red = m_rootVisualMasks[0], green = m_rootVisualMasks[1], blue = m_rootVisualMasks[2];
+    const bool direct
+        = m_bitsPerPixel == 32 && m_lsbFirst && red == 0xFF0000 && green == 0xFF00 && blue == 0xFF;
+    for (int y = 0; y < source.height(); ++y) {
+        const quint8* row = data + std::size_t(y) * std::size_t(stride);
+        auto out = reinterpret_cast<QRgb*>(canvas.scanLine(to.y() + y)) + to.x();
+        if (direct) {
+            // The server leaves the fourth byte undefined; RGB32 wants it opaque.
+            const auto in = reinterpret_cast<const quint32*>(row);
+            for (int x = 0; x < source.width(); ++x)
+                out[x] = in[x] | 0xFF000000u;
+            continue;
+        }
+        const int bytesPerPixel = m_bitsPerPixel / 8;
+        for (int x = 0; x < source.width(); ++x) {
+            const quint8* p = row + x * bytesPerPixel;
+            quint32 value = 0;
+            for (int b = 0; b < bytesPerPixel; ++b) {
+                const int shift = m_lsbFirst ? 8 * b : 8 * (bytesPerPixel - 1 - b);
+                value |= quint32(p[b]) << shift;
+            }
+            out[x] = qRgb(int(widen((value & red) >> maskShift(red), maskBits(red))),
+                int(widen((value & green) >> maskShift(green), maskBits(green))),
+                int(widen((value & blue) >> maskShift(blue), maskBits(blue))));
+        }
+    }
+}
+
+std::optional<QRgb> X11Screen::pixel(QPoint at)
+{
+    if (!virtualScreen().contains(at))
+        return std::nullopt;
+    QImage one(1, 1, QImage::Format_RGB32);
+    auto reply = XCB_REPLY(xcb_get_image, m_connection.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_root,
+        int16_t(at.x()), int16_t(at.y()), 1, 1, AllPlanes);
+    if (!reply)
+        return std::nullopt;
+    convertRows(xcb_get_image_data(reply.get()), 4, QRect(at, QSize(1, 1)), one, QPoint(0, 0));
+    return one.pixel(0, 0);
+}
+
+QPoint X11Screen::cursorPos()
+{
+    auto reply = XCB_REPLY(xcb_query_pointer, m_connection.get(), m_root);
+    return reply ? QPoint(reply->root_x, reply->root_y) : QPoint();
+}
+
+std::optional<CursorImage> X11Screen::cursorImage()
+{
+    if (!m_hasXfixes)
+        return std::nullopt;
+    auto reply = XCB_REPLY(xcb_xfixes_get_cursor_image, m_connection.get());
+    if (!reply || reply->width == 0 || reply->height == 0)
+        return std::nullopt;
+    const quint32* pixels = xcb_xfixes_get_cursor_image_cursor_image(reply.get());
+    QImage image(reply->width, reply->height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(image.scanLine(y), pixels + std::size_t(y) * reply->width, std::size_t(reply->width) * 4);
+    return CursorImage { image, QPoint(reply->xhot, reply->yhot), QPoint(reply->x, reply->y) };
+}
+
+QList<Monitor> X11Screen::monitors()
+{
+    QList<Monitor> result;
+    if (m_hasMonitors) {
+        if (auto reply = XCB_REPLY(xcb_randr_get_monitors, m_connection.get(), m_root, 1)) {
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
+                 xcb_randr_monitor_info_next(&it)) {
+                const xcb_randr_monitor_info_t* info = it.data;
+                Monitor monitor;
+                monitor.geometry = QRect(info->x, info->y, info->width, info->height);
+                monitor.primary = info->primary;
+                if (auto name = XCB_REPLY(xcb_get_atom_name, m_connection.get(), info->name))
+                    monitor.name = QString::fromLatin1(
+                        xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
+                if (!monitor.geometry.isEmpty())
+                    result.append(monitor);
+            }
+        }
+    }
+    if (result.isEmpty())
+        result.append(Monitor { virtualScreen(), true, QString() });
+    return result;
+}
+
+WindowHandle X11Screen::activeWindow()
+{
+    xcb_connection_t* c = m_connection.get();
+    if (m_netActiveWindow) {
+        auto reply = XCB_REPLY(xcb_get_property, c, 0, m_root, m_netActiveWindow, XCB_ATOM_WINDOW, 0, 1);
+        if (reply && reply->format == 32 && xcb_get_property_value_length(reply.get()) >= 4) {
+            const auto window = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
+            if (window)
+                return window;
+        }
+    }
+    // No window manager answers: the focus window's top level.
+    auto focus = XCB_REPLY(xcb_get_input_focus, c);
+    if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT)
+        return 0;
+    xcb_window_t window = focus->focus;
+    while (window != m_root) {
+        auto tree = XCB_REPLY(xcb_query_tree, c, window);
+        if (!tree)
+            return 0;
+        if (tree->parent == m_root || tree->parent == XCB_NONE)
+            return window;
+        window = tree->parent;
+    }
+    return 0;
+}
+
+WindowHandle X11Screen::windowAt(QPoint at)
+{
+    xcb_connection_t* c = m_connection.get();
+    xcb_window_t window = m_root;
+    // Depth is bounded: a window tree is never this deep, and a racing change must not loop forever.
+    for (int depth = 0; depth < 64; ++depth) {
+        auto reply
+            = XCB_REPLY(xcb_translate_coordinates, c, m_root, window, int16_t(at.x()), int16_t(at.y()));
+        if (!reply || reply->child == XCB_NONE)
+            break;
+        window = reply->child;
+    }
+    return window;
+}
+
+bool X11Screen::readCardinals(WindowHandle window, quint32 atom, quint32 (&values)[4])
+{
+    if (!atom)
+        return false;
+    auto reply = XCB_REPLY(xcb_get_property, m_connection.get(), 0, window, atom, XCB_ATOM_CARDINAL, 0, 4);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 16)
+        return false;
+    std::memcpy(values, xcb_get_property_value(reply.get()), 16);
+    return true;
+}
+
+std::optional<QRect> X11Screen::frameBounds(WindowHandle window)
+{
+    xcb_connection_t* c = m_connection.get();
+    auto geometry = XCB_REPLY(xcb_get_geometry, c, window);
+    if (!geometry)
+        return std::nullopt;
+    auto origin = XCB_REPLY(xcb_translate_coordinates, c, window, m_root, 0, 0);
+    if (!origin)
+        return std::nullopt;
+    const int border = geometry->border_width;
+    QRect bounds(origin->dst_x - border, origin->dst_y - border, geometry->width + 2 * border,
+        geometry->height + 2 * border);
+    quint32 extents[4]; // left, right, top, bottom
+    if (readCardinals(window, m_netFrameExtents, extents))
+        bounds.adjust(-int(extents[0]), -int(extents[2]), int(extents[1]), int(extents[3]));
+    // Client-side decorations draw their shadow inside the window; it is not part of the visible frame.
+    if (readCardinals(window, m_gtkFrameExtents, extents))
+        bounds.adjust(int(extents[0]), int(extents[2]), -int(extents[1]), -int(extents[3]));
+    return bounds;
+}

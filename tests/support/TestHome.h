@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+
+// A private home for one test: HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and a save folder, so that no test
+// reads or writes the person's own settings. The runtime folder has a short path (socket paths are
+// limited to 107 bytes) and mode 0700. Everything is removed when the object goes.
+class TestHome
+{
+public:
+    TestHome();
+    ~TestHome();
+    TestHome(const TestHome&) = delete;
+    TestHome& operator=(const TestHome&) = delete;
+
+    QString root;
+    QString home;
+    QString config;
+    QString runtime;
+    QString desktop; // the default save folder, $HOME/Desktop
+
+    QProcessEnvironment environment(
+        QProcessEnvironment base = QProcessEnvironment::systemEnvironment()) const;
+    // Points this process's own variables here (for tests that run the program's code in-process).
+    void apply() const;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QProcess>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// A private X server for one test, stopped when the object goes. Xvfb for one monitor; Xorg with the
+// dummy driver for several monitors (Xvfb ignores RandR monitor changes).
+class XDesk
+{
+public:
+    enum class Server { Xvfb, XorgDummy };
+
+    ~XDesk();
+
+    // Starts the server (and openbox when `windowManager` is set). Null with `error` filled in when a
+    // tool is missing (the message names the Debian package) or the server does not come up.
+    static std::unique_ptr<XDesk> start(
+        Server server, bool windowManager, QString* error, QSize size = { 1920, 1080 });
+
+    // ":N"
+    QString display() const { return m_display; }
+    // Environment for child processes: the given one with DISPLAY pointing here.
+    QProcessEnvironment environment(
+        QProcessEnvironment base = QProcessEnvironment::systemEnvironment()) const;
+    // Runs an X client tool (xrandr, xdotool ...) against this server; false when it fails.
+    bool run(const QString& program, const QStringList& arguments, QString* output = nullptr,
+        int timeoutMs = 10000) const;
+    // Two monitors on the dummy server: DUMMY1 `left` to the left of the primary DUMMY0 `primary`.
+    bool setMonitors(QSize primary, QSize left) const;
+
+private:
+    XDesk() = default;
+    bool waitForWindowManager(int timeoutMs) const;
+
+    QString m_display;
+    QString m_folder;
+    std::unique_ptr<QProcess> m_server;
+    std::unique_ptr<QProcess> m_windowManager;
+};
+
+// Fails with the package to install when `program` is not on PATH.
+bool haveTool(const QString& program, const QString& package, QString* error);
