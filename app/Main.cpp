@@ -10,7 +10,6 @@
 #include "support/Q.Update.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -153,38 +152,7 @@ void TFrmLumetra::CreateComponents()
     LblCopyright->setPalette(blue);
     place(LblCopyright, 8, 168, 146, 17);
 
-    Menu = new QMenu(this);
-    Menu->setObjectName(QStringLiteral("Menu"));
-    auto checkItem = [this](QMenu* menu, const QString& name, const QString& caption, QActionGroup* group) {
-        auto action = menu->addAction(caption);
-        action->setObjectName(name);
-        action->setCheckable(true);
-        if (group)
-            group->addAction(action);
-        return action;
-    };
-    QMenu* names = Menu->addMenu(QStringLiteral("파일명 설정"));
-    names->setObjectName(QStringLiteral("N2"));
-    auto nameGroup = new QActionGroup(names);
-    nameGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    ChkAppend1 = checkItem(names, QStringLiteral("ChkAppend1"), QStringLiteral("순차적 #1"), nameGroup);
-    ChkAppend3 = checkItem(names, QStringLiteral("ChkAppend3"), QStringLiteral("순차적 #2"), nameGroup);
-    ChkAppend2 = checkItem(names, QStringLiteral("ChkAppend2"), QStringLiteral("날짜시간"), nameGroup);
-    QMenu* sounds = Menu->addMenu(QStringLiteral("캡쳐소리 설정"));
-    sounds->setObjectName(QStringLiteral("N3"));
-    auto soundGroup = new QActionGroup(sounds);
-    soundGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    ChkSound1 = checkItem(sounds, QStringLiteral("ChkSound1"), QStringLiteral("없음"), soundGroup);
-    ChkSound2 = checkItem(sounds, QStringLiteral("ChkSound2"), QStringLiteral("캡쳐 전 소리"), soundGroup);
-    ChkSound3 = checkItem(sounds, QStringLiteral("ChkSound3"), QStringLiteral("캡쳐 후 소리"), soundGroup);
-    ChkMouse = checkItem(Menu, QStringLiteral("ChkMouse"), QStringLiteral("마우스 커서 포함"), nullptr);
-    Menu->addSeparator();
-    auto about = Menu->addAction(LblCopyright->text());
-    about->setObjectName(QStringLiteral("N9"));
-    connect(about, &QAction::triggered, this, &TFrmLumetra::LblCopyrightClick);
-    auto quit = Menu->addAction(QStringLiteral("종료하기"));
-    quit->setObjectName(QStringLiteral("N10"));
-    connect(quit, &QAction::triggered, this, &TFrmLumetra::N10Click);
+    CreateMenu();
 
     for (QWidget* watched : { static_cast<QWidget*>(LblArea), static_cast<QWidget*>(LblCopyright), Card1,
              static_cast<QWidget*>(LblSaveTo), Card2 })

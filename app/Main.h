@@ -117,14 +117,41 @@ public:
     QComboBox* ChkOCR_lang = nullptr;
     QPushButton* BtnOpenDir = nullptr;
 
+    // The context menu of the window and of the notification-area icon, in menu order.
     QMenu* Menu = nullptr;
-    QAction* ChkMouse = nullptr;
+    QAction* N12 = nullptr; // open the save folder
+    QAction* N4 = nullptr; // choose the save folder
+    QAction* N1 = nullptr; // hotkey setting
+    QMenu* N11 = nullptr; // language
+    QAction* ChkLangKo = nullptr;
+    QAction* ChkLangEn = nullptr;
+    QAction* ChkLangJa = nullptr;
+    QAction* ChkLangRu = nullptr;
+    QAction* ChkLangIt = nullptr;
+    QAction* ChkLangFr = nullptr;
+    QAction* ChkLangZh = nullptr;
+    QMenu* N2 = nullptr; // file names
     QAction* ChkAppend1 = nullptr;
-    QAction* ChkAppend2 = nullptr;
     QAction* ChkAppend3 = nullptr;
+    QAction* ChkAppend2 = nullptr;
+    QMenu* N6 = nullptr; // recording
+    QMenu* N13 = nullptr; // recording time limit
+    QAction* ChkRecLimit0 = nullptr;
+    QAction* ChkRecLimit30 = nullptr;
+    QAction* ChkRecLimit60 = nullptr;
+    QAction* ChkRecLimit120 = nullptr;
+    QAction* ChkRecLimit240 = nullptr;
+    QAction* ChkAudio = nullptr;
+    QAction* ChkLog = nullptr;
+    QMenu* N3 = nullptr; // capture sound
     QAction* ChkSound1 = nullptr;
     QAction* ChkSound2 = nullptr;
     QAction* ChkSound3 = nullptr;
+    QAction* ChkMouse = nullptr;
+    QAction* ChkRegStart = nullptr;
+    QAction* N8 = nullptr; // separator
+    QAction* N9 = nullptr; // about
+    QAction* N10 = nullptr; // quit
 
 signals:
     // The window has really closed: the program ends.
@@ -136,6 +163,7 @@ protected:
 
 private:
     void CreateComponents();
+    void CreateMenu();
     void FormMouseUp();
     void LoadConfig();
     // The close request: true lets the window close and the program end.

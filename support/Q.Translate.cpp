@@ -6,3 +6,5 @@ QString TranslateText(const QString& source, const QString& /*language*/)
     result.replace(QLatin1String("\\n"), QLatin1String("\r"));
     return result;
 }
+
+void TranslateComponent(QObject* /*root*/, const QString& /*language*/) { }

@@ -106,13 +106,6 @@ Layout layoutOf(const QImage& image)
     return layout;
 }
 
-inline uchar paeth(int a, int b, int c)
-{
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    return uchar(pa <= pb && pa <= pc ? a : (pb <= pc ? b : c));
-}
-
 // Sum of the filtered bytes taken as signed values: the usual measure of how well a row will compress.
 inline quint64 cost(const uchar* row, std::size_t size)
 {
