@@ -209,6 +209,12 @@ void TFrmLumetra::FormCreate()
     });
 }
 
+QList<QWidget*> TFrmLumetra::secondaryWindows() const
+{
+    QList<QWidget*> windows;
+    return windows;
+}
+
 bool TFrmLumetra::HasArgument(const QString& argument) const
 {
     // Only the first argument counts, compared exactly.

@@ -20,6 +20,10 @@ class QMenu;
 class QPushButton;
 class QStackedWidget;
 class QSystemTrayIcon;
+class TFrmArea;
+class TFrmHotKey;
+class TFrmLine;
+class TFrmSize;
 
 // Indexes of the source list.
 enum CaptureSource {
@@ -101,6 +105,14 @@ public:
     QSystemTrayIcon* TrayIcon = nullptr;
     QString Language;
     QString SavePath;
+
+    // Secondary windows, owned through Qt parenting; each stays null until it is created.
+    TFrmHotKey* FrmHotKey = nullptr;
+    TFrmSize* FrmSize = nullptr;
+    TFrmArea* FrmArea = nullptr;
+    TFrmLine* FrmLine = nullptr;
+    // Those of the secondary windows that exist, for work that applies to all of them (translation).
+    QList<QWidget*> secondaryWindows() const;
 
     // Components.
     QLabel* LblArea = nullptr;
