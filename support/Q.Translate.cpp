@@ -163,7 +163,7 @@ void LoadTranslateTable(const QByteArray& data)
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     // Invalid sequences (a table cut off inside a character) become U+FFFD instead of ending the read.
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(bytes);
 
     QStringList& lines = table();
