@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QSystemTrayIcon>
+#include <QWindow>
 
 namespace {
 
@@ -110,6 +111,13 @@ void TFrmLumetra::ChkLang(QAction* item)
         TrayIcon->setToolTip(
             TranslateText(windowTitle()) + QLatin1Char(' ') + GetVersionText(QStringLiteral("%d.%d.%d.%d")));
     setWindowTitle(TranslateText(windowTitle()));
+    // The desktop shows a title with the application title appended when the two differ; titles set
+    // before the application title changed would keep showing the old one.
+    const QWidgetList topLevels = QApplication::topLevelWidgets();
+    for (QWidget* window : topLevels) {
+        if (QWindow* native = window->windowHandle())
+            native->setTitle(window->windowTitle());
+    }
     // 8.
     SaveConfig(QStringLiteral("language"), Language);
 }
