@@ -550,8 +550,9 @@ void TestSettings::brokenStoreRunsOnDefaults_data()
 void TestSettings::brokenStoreRunsOnDefaults()
 {
     QFETCH(QString, kind);
+    static const char garbage[] = "\x00\xFF[\nmouse\n==\n\xC3\x28";
     if (kind == QLatin1String("garbage"))
-        writeFileAnew(store(), QByteArray("\x00\xFF[\nmouse\n==\n\xC3\x28", 14));
+        writeFileAnew(store(), QByteArray(garbage, sizeof(garbage) - 1));
     else if (kind == QLatin1String("folder"))
         QDir().mkpath(store());
     else

@@ -131,8 +131,8 @@ void TestConfig::missingStoreGivesDefaults()
 
 void TestConfig::corruptStoreStillWorks()
 {
-    writeFileAnew(
-        store(), QByteArray("\x00\xFF\xFE[Gen\nno equals here\n=\n[General]\nsaveto=3\n\xC3\x28=\xFF\n", 51));
+    static const char garbage[] = "\x00\xFF\xFE[Gen\nno equals here\n=\n[General]\nsaveto=3\n\xC3\x28=\xFF\n";
+    writeFileAnew(store(), QByteArray(garbage, sizeof(garbage) - 1));
     QCOMPARE(TConfig().ReadInteger(QStringLiteral("saveto"), 0), 3);
     QCOMPARE(TConfig().ReadInteger(QStringLiteral("append"), 1), 1);
     TConfig().WriteInteger(QStringLiteral("append"), 2);
