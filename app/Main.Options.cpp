@@ -116,7 +116,7 @@ void TFrmLumetra::ChkLang(QAction* item)
     const QWidgetList topLevels = QApplication::topLevelWidgets();
     for (QWidget* window : topLevels) {
         if (QWindow* native = window->windowHandle())
-            native->setTitle(window->windowTitle());
+            native->setTitle(native->title());
     }
     // 8.
     SaveConfig(QStringLiteral("language"), Language);
