@@ -94,6 +94,7 @@ void TFrmLumetra::LoadRecognitionLanguages(TConfig& config)
         selectEntry(ChkOCR_lang, index);
 }
 
+// The update check joins here; until then a start asks the web service nothing.
 void TFrmLumetra::StartInitRequest() { }
 
 void TFrmLumetra::SaveConfig(const QString& name, int value)
