@@ -3,6 +3,7 @@
 #include "Main.h"
 
 #include "platform/Platform.h"
+#include "support/Q.Translate.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -28,6 +29,8 @@ extern "C" __attribute__((visibility("default"))) int lumetraGuiMain(int argc, c
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
+    // Before the first window: its texts are translated as it is set up.
+    InitTranslate();
     const std::unique_ptr<Platform> platform = createPlatform();
     TFrmLumetra form(*platform, arguments);
     QObject::connect(&form, &TFrmLumetra::closed, &application, &QApplication::quit, Qt::QueuedConnection);

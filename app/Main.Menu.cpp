@@ -2,6 +2,8 @@
 
 #include "Main.h"
 
+#include "support/Q.Translate.h"
+
 #include <QAction>
 #include <QMenu>
 
@@ -9,7 +11,9 @@ namespace {
 
 QAction* item(QMenu* menu, const QString& name, const QString& caption, bool checkable = false)
 {
-    QAction* action = menu->addAction(caption);
+    // No accelerator underlines: an "&" in a caption shows as it is.
+    QAction* action = menu->addAction(QString());
+    SetCaption(action, caption);
     action->setObjectName(name);
     action->setCheckable(checkable);
     return action;
@@ -17,7 +21,8 @@ QAction* item(QMenu* menu, const QString& name, const QString& caption, bool che
 
 QMenu* submenu(QMenu* menu, const QString& name, const QString& caption)
 {
-    QMenu* sub = menu->addMenu(caption);
+    QMenu* sub = menu->addMenu(QString());
+    SetCaption(sub, caption);
     sub->setObjectName(name);
     sub->menuAction()->setObjectName(name + QStringLiteral("Item"));
     return sub;
@@ -74,4 +79,17 @@ void TFrmLumetra::CreateMenu()
 
     connect(N9, &QAction::triggered, this, &TFrmLumetra::LblCopyrightClick);
     connect(N10, &QAction::triggered, this, &TFrmLumetra::N10Click);
+    connect(N12, &QAction::triggered, this, &TFrmLumetra::N12Click);
+    connect(N4, &QAction::triggered, this, &TFrmLumetra::N4Click);
+    for (QAction* language : { ChkLangKo, ChkLangEn, ChkLangJa, ChkLangRu, ChkLangIt, ChkLangFr, ChkLangZh })
+        connect(language, &QAction::triggered, this, [this, language] { ChkLang(language); });
+    for (QAction* append : { ChkAppend1, ChkAppend3, ChkAppend2 })
+        connect(append, &QAction::triggered, this, [this, append] { ChkAppend1Click(append); });
+    for (QAction* sound : { ChkSound1, ChkSound2, ChkSound3 })
+        connect(sound, &QAction::triggered, this, [this, sound] { ChkSound1Click(sound); });
+    for (QAction* limit : { ChkRecLimit0, ChkRecLimit30, ChkRecLimit60, ChkRecLimit120, ChkRecLimit240 })
+        connect(limit, &QAction::triggered, this, [this, limit] { ChkRecLimit0Click(limit); });
+    connect(ChkAudio, &QAction::triggered, this, &TFrmLumetra::ChkAudioClick);
+    connect(ChkLog, &QAction::triggered, this, &TFrmLumetra::ChkLogClick);
+    connect(ChkMouse, &QAction::triggered, this, &TFrmLumetra::ChkMouseClick);
 }

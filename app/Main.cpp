@@ -109,6 +109,8 @@ void TFrmLumetra::CreateComponents()
     LblArea = new QLabel(QStringLiteral("캡쳐영역"), this);
     LblArea->setObjectName(QStringLiteral("LblArea"));
     place(LblArea, 8, 8);
+    // Room for the longest translation: the label is sized once, for the Korean text.
+    LblArea->resize(Scaled(146), LblArea->height());
     ChkArea = list(this, QStringLiteral("ChkArea"), SourceCaptions);
     place(ChkArea, 9, 29, 145, 22);
 
@@ -128,6 +130,7 @@ void TFrmLumetra::CreateComponents()
     LblSaveTo = new QLabel(QStringLiteral("저장형식"), Card1);
     LblSaveTo->setObjectName(QStringLiteral("LblSaveTo"));
     place(LblSaveTo, 0, 0);
+    LblSaveTo->resize(Scaled(145), LblSaveTo->height());
     ChkSaveTo = list(Card1, QStringLiteral("ChkSaveTo"), TargetCaptions);
     place(ChkSaveTo, 0, 21, 145, 22);
     ChkJPEG_qual = list(Card1, QStringLiteral("ChkJPEG_qual"), QualityCaptions);
@@ -161,6 +164,10 @@ void TFrmLumetra::CreateComponents()
 
     connect(ChkArea, &QComboBox::activated, this, [this] { ChkAreaChange(); });
     connect(ChkSaveTo, &QComboBox::activated, this, [this] { ChkSaveToChange(); });
+    connect(ChkJPEG_qual, &QComboBox::activated, this, [this] { ChkJPEG_qualChange(); });
+    connect(ChkWebP_qual, &QComboBox::activated, this, [this] { ChkWebP_qualChange(); });
+    connect(ChkOCR_lang, &QComboBox::activated, this, [this] { ChkOCR_langChange(); });
+    connect(BtnOpenDir, &QPushButton::clicked, this, &TFrmLumetra::BtnOpenDirClick);
 
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         move(primary->availableGeometry().center() - rect().center());

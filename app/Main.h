@@ -24,6 +24,7 @@ class TFrmArea;
 class TFrmHotKey;
 class TFrmLine;
 class TFrmSize;
+class TConfig;
 
 // Indexes of the source list.
 enum CaptureSource {
@@ -91,6 +92,26 @@ public:
     void SaveConfig(const QString& name, int value);
     void SaveConfig(const QString& name, bool value);
     void SaveConfig(const QString& name, const QString& value);
+
+    // Storing handlers of the menu groups and lists: each writes its value the moment it changes. A group's
+    // value comes from the name of the clicked item.
+    void ChkAppend1Click(QAction* item);
+    void ChkSound1Click(QAction* item);
+    void ChkRecLimit0Click(QAction* item);
+    void ChkMouseClick();
+    void ChkAudioClick();
+    void ChkLogClick();
+    void ChkJPEG_qualChange();
+    void ChkWebP_qualChange();
+    void ChkOCR_langChange();
+    // The language menu: switches every window to the item's language and stores it.
+    void ChkLang(QAction* item);
+
+    // The save folder: choose it, open it in the desktop's file manager.
+    bool SelectFolder(QString& folder);
+    void N4Click();
+    void N12Click();
+    void BtnOpenDirClick();
 
     // Design pixels (96 per inch) to this window's pixels.
     int Scaled(int value) const;
@@ -178,6 +199,15 @@ private:
     void CreateMenu();
     void FormMouseUp();
     void LoadConfig();
+    // Fills the recognition-language list from what the system offers; may throw.
+    void LoadRecognitionLanguages(TConfig& config);
+    // Asks the product's web service for updates and notices once per start.
+    void StartInitRequest();
+    // Checks the item of a menu group named `prefix` + `value` and unchecks the others; a value that names
+    // no item leaves the group unchecked.
+    static void CheckGroupItem(const QList<QAction*>& group, const QString& prefix, const QString& value);
+    // Checks the language menu's item for `Language` alone.
+    void CheckLanguageItem();
     // The close request: true lets the window close and the program end.
     bool FormCloseQuery();
     void FormDestroy();

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class FolderDialog;
 class InstanceChannel;
 class MessageBoxes;
 class ScreenSource;
@@ -20,6 +21,7 @@ public:
     virtual SoundPlayer& sound() = 0;
     virtual InstanceChannel& channel() = 0;
     virtual WindowSystem& windows() = 0;
+    virtual FolderDialog& folders() = 0;
 };
 
 // The X11 platform when a display can be opened, else the fake one; never null.

@@ -1,5 +1,6 @@
 #include "Q.Config.h"
 
+#include <QLoggingCategory>
 #include <QSettings>
 
 #include <optional>
@@ -12,10 +13,9 @@ TConfig::TConfig(const QString& path)
         QSettings::NativeFormat, QSettings::UserScope, organization, application);
 }
 
-// The store is written when the instance goes; a failure to write is lost quietly.
-TConfig::~TConfig() = default;
-
 namespace {
+
+Q_LOGGING_CATEGORY(lcSettings, "lumetra.settings", QtWarningMsg)
 
 // An integer value, also when the store keeps it as text; empty for anything else.
 std::optional<int> integerOf(const QVariant& value)
@@ -32,6 +32,17 @@ std::optional<int> integerOf(const QVariant& value)
 }
 
 } // namespace
+
+// The store is written when the instance goes. A failed write never reaches the user; it shows only in the
+// debug log (QT_LOGGING_RULES="lumetra.settings.debug=true").
+TConfig::~TConfig()
+{
+    if (!FWritten)
+        return;
+    FReg->sync();
+    if (FReg->status() != QSettings::NoError)
+        qCDebug(lcSettings) << "settings not written to" << FReg->fileName() << FReg->status();
+}
 
 int TConfig::ReadInteger(const QString& name, int defaultValue)
 {
@@ -53,18 +64,21 @@ QString TConfig::ReadString(const QString& name, const QString& defaultValue)
 
 int TConfig::WriteInteger(const QString& name, int value)
 {
+    FWritten = true;
     FReg->setValue(name, value);
     return value;
 }
 
 bool TConfig::WriteBoolean(const QString& name, bool value)
 {
+    FWritten = true;
     FReg->setValue(name, value ? 1 : 0);
     return value;
 }
 
 QString TConfig::WriteString(const QString& name, const QString& value)
 {
+    FWritten = true;
     FReg->setValue(name, value);
     return value;
 }

@@ -25,4 +25,5 @@ public:
 
 private:
     std::unique_ptr<QSettings> FReg;
+    bool FWritten = false;
 };

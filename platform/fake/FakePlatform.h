@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FolderDialog.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
@@ -125,6 +126,27 @@ public:
     int foregrounds = 0;
 };
 
+struct FolderRequest
+{
+    QString title;
+    QString acceptLabel;
+    QString current;
+};
+
+// Records every request; answers with `answer` (empty: the user cancels).
+class FakeFolderDialog final : public FolderDialog
+{
+public:
+    std::optional<QString> chooseFolder(
+        QWidget*, const QString& title, const QString& acceptLabel, const QString& current) override
+    {
+        asked.append(FolderRequest { title, acceptLabel, current });
+        return answer;
+    }
+    QList<FolderRequest> asked;
+    std::optional<QString> answer;
+};
+
 class FakePlatform final : public Platform
 {
 public:
@@ -134,6 +156,7 @@ public:
     SoundPlayer& sound() override { return fakeSound; }
     InstanceChannel& channel() override { return fakeChannel; }
     WindowSystem& windows() override { return fakeWindows; }
+    FolderDialog& folders() override { return fakeFolders; }
 
     FakeScreen fakeScreen;
     FakeMessageBoxes fakeMessages;
@@ -141,4 +164,5 @@ public:
     FakeSoundPlayer fakeSound;
     FakeInstanceChannel fakeChannel;
     FakeWindowSystem fakeWindows;
+    FakeFolderDialog fakeFolders;
 };

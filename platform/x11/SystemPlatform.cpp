@@ -1,5 +1,6 @@
 #include "DesktopShell.h"
 #include "PulseSoundPlayer.h"
+#include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
 #include "UnixCommandServer.h"
 #include "X11Screen.h"
@@ -24,6 +25,7 @@ public:
     SoundPlayer& sound() override { return m_sound; }
     InstanceChannel& channel() override { return m_channel; }
     WindowSystem& windows() override { return *m_windows; }
+    FolderDialog& folders() override { return m_folders; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
@@ -32,6 +34,7 @@ private:
     DesktopShell m_shell;
     PulseSoundPlayer m_sound;
     UnixCommandServer m_channel;
+    QtFolderDialog m_folders;
 };
 
 } // namespace
