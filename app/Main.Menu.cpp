@@ -74,4 +74,6 @@ void TFrmLumetra::CreateMenu()
 
     connect(N9, &QAction::triggered, this, &TFrmLumetra::LblCopyrightClick);
     connect(N10, &QAction::triggered, this, &TFrmLumetra::N10Click);
+    connect(N1, &QAction::triggered, this, &TFrmLumetra::N1Click);
+    connect(ChkRegStart, &QAction::triggered, this, &TFrmLumetra::ChkRegStartClick);
 }

@@ -74,6 +74,10 @@ public:
     bool AllowMessage(quint32 message);
     void N10Click();
     void LblCopyrightClick();
+    // The hotkey window: brought to the front when it is open, else shown modally.
+    void N1Click();
+    // The sign-in entry follows the item's check mark; a refusal is reported and the mark shows what is.
+    void ChkRegStartClick();
 
     // The capture dispatch.
     void Start();
@@ -176,6 +180,8 @@ protected:
 private:
     void CreateComponents();
     void CreateMenu();
+    void CreateTrayIcon();
+    void CreateHotKeyWindow();
     void FormMouseUp();
     void LoadConfig();
     // The close request: true lets the window close and the program end.

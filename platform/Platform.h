@@ -2,9 +2,11 @@
 
 #include <memory>
 
+class HotKeys;
 class InstanceChannel;
 class MessageBoxes;
 class ScreenSource;
+class SessionEnd;
 class Shell;
 class SoundPlayer;
 class WindowSystem;
@@ -20,6 +22,8 @@ public:
     virtual SoundPlayer& sound() = 0;
     virtual InstanceChannel& channel() = 0;
     virtual WindowSystem& windows() = 0;
+    virtual HotKeys& hotKeys() = 0;
+    virtual SessionEnd& session() = 0;
 };
 
 // The X11 platform when a display can be opened, else the fake one; never null.
