@@ -116,7 +116,8 @@ bool FakeHotKeys::registerHotKey(quint32 id, quint32 modifiers, quint32 virtualK
 {
     ++attempts;
     const Key key { modifiers, virtualKey & 0xFF };
-    if (registered.count(id) || heldElsewhere.contains(key))
+    // 0 and 0xFF name no key, as on a real keyboard.
+    if (key.virtualKey == 0 || key.virtualKey == 0xFF || registered.count(id) || heldElsewhere.contains(key))
         return false;
     for (const auto& [other, held] : registered) {
         if (held == key)
