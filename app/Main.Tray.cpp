@@ -11,6 +11,7 @@
 #include "support/Q.Update.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QSystemTrayIcon>
 
 namespace {
@@ -21,7 +22,8 @@ const QString AutoStartName = QStringLiteral("Lumetra");
 
 void TFrmLumetra::CreateTrayIcon()
 {
-    TrayIcon = new QSystemTrayIcon(windowIcon(), this);
+    // The product's own icon, also where no application icon was set.
+    TrayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/lumetra.png")), this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     TrayIcon->setContextMenu(Menu);
     connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
