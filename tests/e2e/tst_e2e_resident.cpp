@@ -31,6 +31,7 @@ private slots:
     void sigtermEndsWithoutAQuestion();
 
 private:
+    QProcessEnvironment environment(const QString& program) const;
     std::unique_ptr<QProcess> start(const QStringList& arguments, const QString& program = Program);
     bool waitRunning(int timeoutMs = 30000);
     // A command the running copy answers only from its event loop, so everything before it is done.
@@ -44,6 +45,11 @@ private:
     bool clickTrayIcon();
     static QStringList searchClass(bool visibleOnly);
     static QString firstLine(const QString& text) { return text.section(QLatin1Char('\n'), 0, 0).trimmed(); }
+    QString log() const
+    {
+        QFile file(m_home->root + QStringLiteral("/lumetra.log"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
     std::string socketPath() const { return m_home->runtime.toStdString() + "/TFrmLumetra"; }
 
     XDesk& m_desk;
@@ -83,10 +89,21 @@ void TestE2EResident::cleanup()
     m_home.reset();
 }
 
+QProcessEnvironment TestE2EResident::environment(const QString& program) const
+{
+    QProcessEnvironment environment = m_home->environment(m_desk.environment());
+    // The sanitizers' symbolizer cannot read a module path with a double quote in it and would hang at
+    // exit; the copy in such a place runs without the leak check (the build folder's program keeps it).
+    if (program.contains(QLatin1Char('"')) && environment.contains(QStringLiteral("ASAN_OPTIONS")))
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+            environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+    return environment;
+}
+
 std::unique_ptr<QProcess> TestE2EResident::start(const QStringList& arguments, const QString& program)
 {
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(m_home->environment(m_desk.environment()));
+    process->setProcessEnvironment(environment(program));
     process->setStandardOutputFile(m_home->root + QStringLiteral("/lumetra.log"), QIODevice::Append);
     process->setStandardErrorFile(m_home->root + QStringLiteral("/lumetra.log"), QIODevice::Append);
     process->start(program, arguments);
@@ -226,22 +243,23 @@ void TestE2EResident::instEntryStartsTheProgramHidden()
 
     m_first = start({ QStringLiteral("/inst") }, copy);
     QVERIFY(waitRunning());
-    QVERIFY(roundTrip());
-    QVERIFY(!lumetraWindow().isEmpty());
+    QTRY_VERIFY(!lumetraWindow().isEmpty());
     const QString entry = m_home->config + QStringLiteral("/autostart/Lumetra.desktop");
     QVERIFY(QFile::exists(entry));
     InstanceClient::sendUser(socketPath(), 2);
-    QVERIFY(m_first->waitForFinished(10000));
+    QVERIFY2(m_first->waitForFinished(20000), qPrintable(log()));
 
     // As the session would at the next sign-in: the desktop's launcher runs the entry's Exec line.
     QProcess launcher;
-    launcher.setProcessEnvironment(m_home->environment(m_desk.environment()));
+    launcher.setProcessEnvironment(environment(copy));
     launcher.setProcessChannelMode(QProcess::MergedChannels);
     launcher.start(QStringLiteral("gio"), { QStringLiteral("launch"), entry });
     QVERIFY(launcher.waitForFinished(10000));
     QVERIFY2(launcher.exitCode() == 0, launcher.readAll().constData());
     QVERIFY(waitRunning());
     QVERIFY(roundTrip());
+    // A window that was going to be shown has been by now; the window manager maps it shortly after.
+    QTest::qWait(500);
     QVERIFY(lumetraWindow().isEmpty());
     QVERIFY(!lumetraWindow(false).isEmpty());
     // And it is the program from that place that runs.
