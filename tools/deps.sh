@@ -12,7 +12,7 @@ desktop=(xvfb openbox x11-utils)
 test=("${build[@]}" "${desktop[@]}" clang-14 libclang-rt-14-dev clang-format libpng-dev
     xdotool x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
     trayer libglib2.0-bin libglib2.0-dev)
-bench=("${test[@]}" libbenchmark-dev scrot flameshot hyperfine)
+bench=("${test[@]}" libbenchmark-dev scrot flameshot hyperfine libxcb-xtest0-dev)
 
 case "${1:-}" in
     run) wanted=("${build[@]}" "${desktop[@]}") ;;
