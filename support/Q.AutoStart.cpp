@@ -13,7 +13,7 @@ namespace {
 
 QString entryPath(const QString& name)
 {
-    // XDG_CONFIG_HOME, or ~/.config when it is unset, as the autostart specification reads it.
+    // XDG_CONFIG_HOME, or ~/.config when it is unset: where sessions look for autostart entries.
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/autostart/") + name + QStringLiteral(".desktop");
 }

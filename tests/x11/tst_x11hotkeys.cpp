@@ -93,9 +93,9 @@ private slots:
     void ctrlAltDeleteChosenAndSaved();
 
 private:
-    bool key(const QString& spec)
+    bool key(const QString& combination)
     {
-        return m_desk.run(QStringLiteral("xdotool"), { QStringLiteral("key"), spec });
+        return m_desk.run(QStringLiteral("xdotool"), { QStringLiteral("key"), combination });
     }
     // Waits for `count` presses in all.
     bool waitPresses(const QList<quint32>& presses, int count)
@@ -187,7 +187,7 @@ void TestX11HotKeys::pressesReachTheHotKey_data()
     QTest::addColumn<quint32>("modifiers");
     QTest::addColumn<quint32>("virtualKey");
     QTest::addColumn<QString>("pressed");
-    QTest::addColumn<QString>("registeredSpec");
+    QTest::addColumn<QString>("registeredKeys");
     QTest::addColumn<bool>("fires");
     QTest::newRow("Print") << 0u << 0x2Cu << "Print"
                            << "Print" << true;
@@ -216,7 +216,7 @@ void TestX11HotKeys::pressesReachTheHotKey()
     QFETCH(quint32, modifiers);
     QFETCH(quint32, virtualKey);
     QFETCH(QString, pressed);
-    QFETCH(QString, registeredSpec);
+    QFETCH(QString, registeredKeys);
     QFETCH(bool, fires);
     X11HotKeys keys;
     QList<quint32> presses;
@@ -225,7 +225,7 @@ void TestX11HotKeys::pressesReachTheHotKey()
     // F11 closes each row: presses arrive in order, so once it is there, the others have been seen.
     QVERIFY(keys.registerHotKey(8, 0, 0x7A));
     QVERIFY(key(pressed));
-    QVERIFY(key(registeredSpec));
+    QVERIFY(key(registeredKeys));
     QVERIFY(key(QStringLiteral("F11")));
     QVERIFY(QTest::qWaitFor([&] { return presses.contains(8u); }, 5000));
     QCOMPARE(presses, fires ? (QList<quint32> { 7, 7, 8 }) : (QList<quint32> { 7, 8 }));
