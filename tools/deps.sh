@@ -11,7 +11,7 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-
 desktop=(xvfb openbox x11-utils)
 test=("${build[@]}" "${desktop[@]}" clang-14 libclang-rt-14-dev clang-format libpng-dev
     xdotool x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
-    trayer libglib2.0-bin libglib2.0-dev)
+    trayer libglib2.0-bin)
 bench=("${test[@]}" libbenchmark-dev scrot flameshot hyperfine libxcb-xtest0-dev)
 
 case "${1:-}" in
