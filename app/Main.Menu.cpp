@@ -92,4 +92,6 @@ void TFrmLumetra::CreateMenu()
     connect(ChkAudio, &QAction::triggered, this, &TFrmLumetra::ChkAudioClick);
     connect(ChkLog, &QAction::triggered, this, &TFrmLumetra::ChkLogClick);
     connect(ChkMouse, &QAction::triggered, this, &TFrmLumetra::ChkMouseClick);
+    connect(N1, &QAction::triggered, this, &TFrmLumetra::N1Click);
+    connect(ChkRegStart, &QAction::triggered, this, &TFrmLumetra::ChkRegStartClick);
 }

@@ -1,8 +1,10 @@
 #include "Main.h"
 
+#include "capture/HotKey.h"
 #include "platform/InstanceChannel.h"
 #include "platform/InstanceProtocol.h"
 #include "platform/Platform.h"
+#include "platform/SessionEnd.h"
 #include "platform/WindowSystem.h"
 #include "support/Q.AutoStart.h"
 #include "support/Q.Translate.h"
@@ -184,16 +186,7 @@ void TFrmLumetra::FormCreate()
     // 4.
     LoadConfig();
     // 5.
-    TrayIcon = new QSystemTrayIcon(windowIcon(), this);
-    TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
-    TrayIcon->setContextMenu(Menu);
-    connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            ShowFromTray(this, m_platform.windows());
-    });
-    TrayIcon->setToolTip(
-        TranslateText(ProductCaption) + QLatin1Char(' ') + GetVersionText(QStringLiteral("%d.%d.%d")));
-    TrayIcon->show();
+    CreateTrayIcon();
     // 6.
     FCapture = std::make_unique<TCapture>(m_platform.screen());
     FStatus = stIdle;
@@ -201,7 +194,10 @@ void TFrmLumetra::FormCreate()
     // 7.
     if (HasArgument(QStringLiteral("/start")))
         HideToTray(this);
-    // 8 and 9 join with the hotkey and region-frame windows.
+    // 8.
+    SetPrintScreenSnipping(0);
+    // 9. The size-preset window joins here.
+    CreateHotKeyWindow();
     // 10.
     ChkAreaChange();
     ChkSaveToChange();
@@ -214,11 +210,15 @@ void TFrmLumetra::FormCreate()
             return WMUser(request.param);
         return 0;
     });
+    // The session's end closes the program without a question, as a log-off does.
+    m_platform.session().watch([this] { WMQueryEndSession(); });
 }
 
 QList<QWidget*> TFrmLumetra::secondaryWindows() const
 {
     QList<QWidget*> windows;
+    if (FrmHotKey)
+        windows.append(FrmHotKey);
     return windows;
 }
 

@@ -75,6 +75,10 @@ public:
     bool AllowMessage(quint32 message);
     void N10Click();
     void LblCopyrightClick();
+    // The hotkey window: brought to the front when it is open, else shown modally.
+    void N1Click();
+    // The sign-in entry follows the item's check mark; a refusal is reported and the mark shows what is.
+    void ChkRegStartClick();
 
     // The capture dispatch.
     void Start();
@@ -197,6 +201,8 @@ protected:
 private:
     void CreateComponents();
     void CreateMenu();
+    void CreateTrayIcon();
+    void CreateHotKeyWindow();
     void FormMouseUp();
     void LoadConfig();
     // Fills the recognition-language list from what the system offers; may throw.

@@ -3,9 +3,11 @@
 #include <memory>
 
 class FolderDialog;
+class HotKeys;
 class InstanceChannel;
 class MessageBoxes;
 class ScreenSource;
+class SessionEnd;
 class Shell;
 class SoundPlayer;
 class WindowSystem;
@@ -22,6 +24,8 @@ public:
     virtual InstanceChannel& channel() = 0;
     virtual WindowSystem& windows() = 0;
     virtual FolderDialog& folders() = 0;
+    virtual HotKeys& hotKeys() = 0;
+    virtual SessionEnd& session() = 0;
 };
 
 // The X11 platform when a display can be opened, else the fake one; never null.

@@ -103,3 +103,38 @@ MessageResult FakeMessageBoxes::show(
         return answers.takeFirst();
     return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;
 }
+
+quint32 FakeHotKeys::atom(const QString& name)
+{
+    if (!m_atoms.contains(name))
+        m_atoms.append(name);
+    // Numbered above the predefined atoms, as a server's would be.
+    return quint32(0x100 + m_atoms.indexOf(name));
+}
+
+bool FakeHotKeys::registerHotKey(quint32 id, quint32 modifiers, quint32 virtualKey)
+{
+    ++attempts;
+    const Key key { modifiers, virtualKey & 0xFF };
+    // 0 and 0xFF name no key, as on a real keyboard.
+    if (key.virtualKey == 0 || key.virtualKey == 0xFF || registered.count(id) || heldElsewhere.contains(key))
+        return false;
+    for (const auto& [other, held] : registered) {
+        if (held == key)
+            return false;
+    }
+    registered[id] = key;
+    return true;
+}
+
+bool FakeHotKeys::pressHotKey(quint32 modifiers, quint32 virtualKey)
+{
+    const auto hit = std::find_if(registered.cbegin(), registered.cend(), [&](const auto& entry) {
+        return entry.second == Key { modifiers, virtualKey };
+    });
+    if (hit == registered.cend())
+        return false;
+    // The listener may re-register; it gets a copy of the id.
+    pressed(quint32(hit->first));
+    return true;
+}

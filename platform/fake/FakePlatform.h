@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/FolderDialog.h"
+#include "platform/HotKeys.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/ScreenSource.h"
+#include "platform/SessionEnd.h"
 #include "platform/Shell.h"
 #include "platform/SoundPlayer.h"
 #include "platform/WindowSystem.h"
@@ -147,6 +149,51 @@ public:
     std::optional<QString> answer;
 };
 
+// Hotkeys of a scripted desk: keys other programs hold are refused, presses are driven by the test.
+class FakeHotKeys final : public HotKeys
+{
+public:
+    struct Key
+    {
+        quint32 modifiers = 0;
+        quint32 virtualKey = 0;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+
+    quint32 atom(const QString& name) override;
+    bool registerHotKey(quint32 id, quint32 modifiers, quint32 virtualKey) override;
+    void unregisterHotKey(quint32 id) override { registered.erase(id); }
+
+    // The key as a person presses it: delivered when some id holds exactly this combination.
+    bool pressHotKey(quint32 modifiers, quint32 virtualKey);
+
+    QList<Key> heldElsewhere;
+    std::map<quint32, Key> registered;
+    int attempts = 0;
+
+private:
+    QStringList m_atoms;
+};
+
+class FakeSessionEnd final : public SessionEnd
+{
+public:
+    bool watch(std::function<void()> onEnd) override
+    {
+        m_onEnd = std::move(onEnd);
+        return true;
+    }
+    // The session ends, as a SIGTERM from the session manager says.
+    void end()
+    {
+        if (m_onEnd)
+            m_onEnd();
+    }
+
+private:
+    std::function<void()> m_onEnd;
+};
+
 class FakePlatform final : public Platform
 {
 public:
@@ -157,6 +204,8 @@ public:
     InstanceChannel& channel() override { return fakeChannel; }
     WindowSystem& windows() override { return fakeWindows; }
     FolderDialog& folders() override { return fakeFolders; }
+    HotKeys& hotKeys() override { return fakeHotKeys; }
+    SessionEnd& session() override { return fakeSession; }
 
     FakeScreen fakeScreen;
     FakeMessageBoxes fakeMessages;
@@ -165,4 +214,6 @@ public:
     FakeInstanceChannel fakeChannel;
     FakeWindowSystem fakeWindows;
     FakeFolderDialog fakeFolders;
+    FakeHotKeys fakeHotKeys;
+    FakeSessionEnd fakeSession;
 };

@@ -2,7 +2,9 @@
 #include "PulseSoundPlayer.h"
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
+#include "SignalSessionEnd.h"
 #include "UnixCommandServer.h"
+#include "X11HotKeys.h"
 #include "X11Screen.h"
 #include "X11WindowSystem.h"
 #include "platform/fake/FakePlatform.h"
@@ -15,8 +17,9 @@ namespace {
 class SystemPlatform final : public Platform
 {
 public:
-    SystemPlatform(std::unique_ptr<ScreenSource> screen, std::unique_ptr<WindowSystem> windows)
-        : m_screen(std::move(screen)), m_windows(std::move(windows))
+    SystemPlatform(std::unique_ptr<ScreenSource> screen, std::unique_ptr<WindowSystem> windows,
+        std::unique_ptr<HotKeys> hotKeys)
+        : m_screen(std::move(screen)), m_windows(std::move(windows)), m_hotKeys(std::move(hotKeys))
     { }
 
     ScreenSource& screen() override { return *m_screen; }
@@ -26,10 +29,14 @@ public:
     InstanceChannel& channel() override { return m_channel; }
     WindowSystem& windows() override { return *m_windows; }
     FolderDialog& folders() override { return m_folders; }
+    HotKeys& hotKeys() override { return *m_hotKeys; }
+    SessionEnd& session() override { return m_session; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
     std::unique_ptr<WindowSystem> m_windows;
+    std::unique_ptr<HotKeys> m_hotKeys;
+    SignalSessionEnd m_session;
     QtMessageBoxes m_messages;
     DesktopShell m_shell;
     PulseSoundPlayer m_sound;
@@ -44,9 +51,10 @@ std::unique_ptr<Platform> createPlatform()
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         auto screen = std::make_unique<X11Screen>();
         if (screen->open())
-            return std::make_unique<SystemPlatform>(std::move(screen), std::make_unique<X11WindowSystem>());
+            return std::make_unique<SystemPlatform>(
+                std::move(screen), std::make_unique<X11WindowSystem>(), std::make_unique<X11HotKeys>());
     }
     // Without X11 (offscreen, Wayland without XWayland) the program still runs; its screen is blank.
-    return std::make_unique<SystemPlatform>(
-        std::make_unique<FakeScreen>(), std::make_unique<FakeWindowSystem>());
+    return std::make_unique<SystemPlatform>(std::make_unique<FakeScreen>(),
+        std::make_unique<FakeWindowSystem>(), std::make_unique<FakeHotKeys>());
 }

@@ -1,8 +1,9 @@
 #include "X11WindowSystem.h"
 
+#include "XcbPointers.h"
+
 #include <QGuiApplication>
 #include <QWidget>
-#include <xcb/xcb.h>
 
 namespace {
 
@@ -14,11 +15,8 @@ xcb_connection_t* qtConnection()
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name)
 {
-    auto cookie = xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    const xcb_atom_t result = reply ? reply->atom : XCB_NONE;
-    free(reply);
-    return result;
+    const auto reply = XCB_REPLY(xcb_intern_atom, c, 0, uint16_t(qstrlen(name)), name);
+    return reply ? reply->atom : XCB_NONE;
 }
 
 } // namespace

@@ -34,6 +34,8 @@ public:
 private:
     XDesk() = default;
     bool waitForWindowManager(int timeoutMs) const;
+    // The window manager's settings for tests, written into the desk's folder; empty for its defaults.
+    QString windowManagerConfig() const;
 
     QString m_display;
     QString m_folder;
