@@ -2,8 +2,10 @@
 
 #include <memory>
 
+class Clipboard;
 class InstanceChannel;
 class MessageBoxes;
+class Printer;
 class ScreenSource;
 class Shell;
 class SoundPlayer;
@@ -20,6 +22,8 @@ public:
     virtual SoundPlayer& sound() = 0;
     virtual InstanceChannel& channel() = 0;
     virtual WindowSystem& windows() = 0;
+    virtual Clipboard& clipboard() = 0;
+    virtual Printer& printer() = 0;
 };
 
 // The X11 platform when a display can be opened, else the fake one; never null.

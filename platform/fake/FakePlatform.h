@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/Clipboard.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
+#include "platform/Printer.h"
 #include "platform/ScreenSource.h"
 #include "platform/Shell.h"
 #include "platform/SoundPlayer.h"
@@ -125,6 +127,58 @@ public:
     int foregrounds = 0;
 };
 
+// Holds what was put on it; `blocked` makes it refuse, as when another program keeps it open.
+class FakeClipboard final : public Clipboard
+{
+public:
+    bool setImage(const QImage& image) override
+    {
+        if (blocked)
+            return false;
+        this->image = image;
+        text.clear();
+        return true;
+    }
+    bool setText(const QString& text) override
+    {
+        if (blocked)
+            return false;
+        this->text = text;
+        image = QImage();
+        return true;
+    }
+    QImage image;
+    QString text;
+    bool blocked = false;
+};
+
+// A default printer of a chosen resolution that records its documents.
+class FakePrinter final : public Printer
+{
+public:
+    struct Drawing
+    {
+        QImage image;
+        QRect target;
+    };
+
+    bool begin(const QString& documentName, QString* error) override;
+    QSize resolution() const override { return dotsPerInch; }
+    bool draw(const QImage& image, const QRect& target) override;
+    bool end(QString* error) override;
+
+    QSize dotsPerInch { 300, 300 };
+    bool hasDefault = true;
+    bool drawFails = false;
+    bool endFails = false;
+    // Set between begin() and end().
+    bool open = false;
+    int begun = 0;
+    int ended = 0;
+    QString documentName;
+    QList<Drawing> drawings;
+};
+
 class FakePlatform final : public Platform
 {
 public:
@@ -134,6 +188,8 @@ public:
     SoundPlayer& sound() override { return fakeSound; }
     InstanceChannel& channel() override { return fakeChannel; }
     WindowSystem& windows() override { return fakeWindows; }
+    Clipboard& clipboard() override { return fakeClipboard; }
+    Printer& printer() override { return fakePrinter; }
 
     FakeScreen fakeScreen;
     FakeMessageBoxes fakeMessages;
@@ -141,4 +197,6 @@ public:
     FakeSoundPlayer fakeSound;
     FakeInstanceChannel fakeChannel;
     FakeWindowSystem fakeWindows;
+    FakeClipboard fakeClipboard;
+    FakePrinter fakePrinter;
 };

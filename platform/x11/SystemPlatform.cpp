@@ -1,6 +1,8 @@
 #include "DesktopShell.h"
 #include "PulseSoundPlayer.h"
+#include "QtClipboard.h"
 #include "QtMessageBoxes.h"
+#include "QtPrinter.h"
 #include "UnixCommandServer.h"
 #include "X11Screen.h"
 #include "X11WindowSystem.h"
@@ -24,6 +26,8 @@ public:
     SoundPlayer& sound() override { return m_sound; }
     InstanceChannel& channel() override { return m_channel; }
     WindowSystem& windows() override { return *m_windows; }
+    Clipboard& clipboard() override { return m_clipboard; }
+    Printer& printer() override { return m_printer; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
@@ -32,6 +36,8 @@ private:
     DesktopShell m_shell;
     PulseSoundPlayer m_sound;
     UnixCommandServer m_channel;
+    QtClipboard m_clipboard;
+    QtPrinter m_printer;
 };
 
 } // namespace

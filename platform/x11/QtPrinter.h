@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/Printer.h"
+
+#include <QPainter>
+#include <memory>
+
+class QPrinter;
+
+// QPrinter on the print system's default printer (CUPS), at the printer's own resolution.
+class QtPrinter final : public Printer
+{
+public:
+    QtPrinter();
+    ~QtPrinter() override;
+
+    bool begin(const QString& documentName, QString* error) override;
+    QSize resolution() const override;
+    bool draw(const QImage& image, const QRect& target) override;
+    bool end(QString* error) override;
+
+private:
+    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<QPainter> m_painter;
+};
