@@ -56,7 +56,8 @@ inline double psnr(const QImage& a, const QImage& b)
         auto p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
         auto q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
         for (int i = 0; i < x.width(); ++i) {
-            const int dr = qRed(p[i]) - qRed(q[i]), dg = qGreen(p[i]) - qGreen(q[i]), db = qBlue(p[i]) - qBlue(q[i]);
+            const int dr = qRed(p[i]) - qRed(q[i]), dg = qGreen(p[i]) - qGreen(q[i]),
+                      db = qBlue(p[i]) - qBlue(q[i]);
             sum += dr * dr + dg * dg + db * db;
         }
     }

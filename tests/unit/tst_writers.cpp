@@ -46,9 +46,8 @@ Jpeg decodeJpeg(const QByteArray& data)
     jpeg_decompress_struct info {};
     JpegErrors errors {};
     info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = [](j_common_ptr common) {
-        std::longjmp(reinterpret_cast<JpegErrors*>(common->err)->jump, 1);
-    };
+    errors.manager.error_exit
+        = [](j_common_ptr common) { std::longjmp(reinterpret_cast<JpegErrors*>(common->err)->jump, 1); };
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
         return Jpeg {};
@@ -142,7 +141,8 @@ WebP decodeWebP(const QByteArray& data)
         return result;
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), pixels + std::size_t(y) * std::size_t(width) * 4, std::size_t(width) * 4);
+        std::memcpy(
+            image.scanLine(y), pixels + std::size_t(y) * std::size_t(width) * 4, std::size_t(width) * 4);
     WebPFree(pixels);
     for (int y = 0; y < height && result.opaque; ++y)
         for (int x = 0; x < width; ++x)
@@ -238,9 +238,10 @@ void TestWriters::jpegRoundTrip_data()
     QTest::newRow("1x1") << Pictures::photo(1, 1) << 30.0;
     QTest::newRow("odd size photo") << Pictures::photo(333, 77) << 33.0;
     QTest::newRow("screen") << Pictures::screen(640, 480) << 30.0;
-    QTest::newRow("24-bit snapshot") << Pictures::photo(120, 90).convertToFormat(QImage::Format_RGB888) << 33.0;
-    QTest::newRow("palette image")
-        << Pictures::screen(64, 48).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither) << 30.0;
+    QTest::newRow("24-bit snapshot") << Pictures::photo(120, 90).convertToFormat(QImage::Format_RGB888)
+                                     << 33.0;
+    QTest::newRow("palette image") << Pictures::screen(64, 48).convertToFormat(QImage::Format_Indexed8,
+        Qt::ThresholdDither) << 30.0;
     QTest::newRow("premultiplied alpha")
         << Pictures::photo(70, 50).convertToFormat(QImage::Format_ARGB32_Premultiplied) << 33.0;
 }
@@ -305,8 +306,8 @@ void TestWriters::gifRoundTrip_data()
     QTest::newRow("screen") << Pictures::screen(640, 480) << false << 30.0;
     // Large enough for the code table to fill and start over many times.
     QTest::newRow("photo") << Pictures::photo(800, 600) << false << 27.5;
-    QTest::newRow("24-bit snapshot") << Pictures::photo(99, 55).convertToFormat(QImage::Format_RGB888) << false
-                                     << 28.0;
+    QTest::newRow("24-bit snapshot") << Pictures::photo(99, 55).convertToFormat(QImage::Format_RGB888)
+                                     << false << 28.0;
 }
 
 void TestWriters::gifRoundTrip()
@@ -337,7 +338,8 @@ void TestWriters::gifDiffusesGradients()
     QImage ramp(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            ramp.setPixel(x, y, qRgb(x * 255 / (width - 1), 255 - x * 255 / (width - 1), y * 255 / (height - 1)));
+            ramp.setPixel(
+                x, y, qRgb(x * 255 / (width - 1), 255 - x * 255 / (width - 1), y * 255 / (height - 1)));
     const QString name = m_folder.filePath(QStringLiteral("ramp.gif"));
     SaveBitmapGIF(ramp, name);
     const Gif decoded = decodeGif(readFile(name));
@@ -357,7 +359,8 @@ void TestWriters::gifDiffusesGradients()
             }
             const bool edge = bx == 0 || bx + 8 >= width;
             for (int k = 0; k < 3; ++k)
-                (edge ? worstEdge : worst) = std::max(edge ? worstEdge : worst, std::abs(want[k] - got[k]) / 64);
+                (edge ? worstEdge : worst)
+                    = std::max(edge ? worstEdge : worst, std::abs(want[k] - got[k]) / 64);
         }
     }
     QVERIFY2(worst < 3.0, qPrintable(QString::number(worst)));
@@ -412,7 +415,8 @@ void TestWriters::bmpKeepsThePixelFormat()
     const QImage decoded = QImage::fromData(data, "BMP");
     QCOMPARE(decoded.size(), image.size());
     if (image.hasAlphaChannel())
-        QCOMPARE(decoded.convertToFormat(QImage::Format_ARGB32), image.convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(
+            decoded.convertToFormat(QImage::Format_ARGB32), image.convertToFormat(QImage::Format_ARGB32));
     else
         QCOMPARE(decoded.convertToFormat(QImage::Format_RGB32), image.convertToFormat(QImage::Format_RGB32));
 }
@@ -469,7 +473,8 @@ void TestWriters::webpLibraryMissingOrIncomplete()
         SaveBitmapWebP(image, name, 90);
         QFAIL("a library without WebPEncodeLosslessBGRA was accepted");
     } catch (const Exception& error) {
-        QVERIFY2(error.message().contains(QLatin1String("WebPEncodeLosslessBGRA")), qPrintable(error.message()));
+        QVERIFY2(
+            error.message().contains(QLatin1String("WebPEncodeLosslessBGRA")), qPrintable(error.message()));
     }
     QVERIFY(!QFile::exists(name));
     qunsetenv("LUMETRA_WEBP_LIBRARY");
@@ -515,7 +520,8 @@ void TestWriters::badInput()
     old.close();
     writer(image, odd);
     const QByteArray written = readFile(odd);
-    QCOMPARE(extension == QLatin1String("webp") ? decodeWebP(written).image.size() : QImage::fromData(written).size(),
+    QCOMPARE(extension == QLatin1String("webp") ? decodeWebP(written).image.size()
+                                                : QImage::fromData(written).size(),
         image.size());
     QVERIFY(QFileInfo(odd).size() < 1024 * 1024);
     QCOMPARE(entries().size(), 1);
@@ -527,7 +533,8 @@ void TestWriters::badInput()
         QFAIL("a write into a missing folder succeeded");
     } catch (const EFileError& error) {
         QVERIFY2(error.message().contains(missing), qPrintable(error.message()));
-        QVERIFY2(error.message().contains(QLatin1String("No such file or directory")), qPrintable(error.message()));
+        QVERIFY2(error.message().contains(QLatin1String("No such file or directory")),
+            qPrintable(error.message()));
     }
 
     // A read-only folder. Root passes permission bits, so it takes a read-only file system.
