@@ -3,6 +3,46 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <cups/cups.h>
+#include <memory>
+
+namespace {
+
+struct DestDeleter
+{
+    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
+};
+struct InfoDeleter
+{
+    void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
+};
+
+// The queue's default resolution in dots per inch; empty when the print system does not say.
+QSize defaultResolution(const QString& printer)
+{
+    const std::unique_ptr<cups_dest_t, DestDeleter> dest(
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, printer.toLocal8Bit().constData(), nullptr));
+    if (!dest)
+        return {};
+    const std::unique_ptr<cups_dinfo_t, InfoDeleter> info(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest.get()));
+    if (!info)
+        return {};
+    ipp_attribute_t* attribute
+        = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest.get(), info.get(), "printer-resolution");
+    if (!attribute || ippGetValueTag(attribute) != IPP_TAG_RESOLUTION)
+        return {};
+    int y = 0;
+    ipp_res_t units = IPP_RES_PER_INCH;
+    int x = ippGetResolution(attribute, 0, &y, &units);
+    if (units == IPP_RES_PER_CM) {
+        x = x * 254 / 100;
+        y = y * 254 / 100;
+    }
+    return x > 0 && y > 0 ? QSize(x, y) : QSize();
+}
+
+} // namespace
+
 QtPrinter::QtPrinter() = default;
 
 QtPrinter::~QtPrinter()
@@ -26,6 +66,14 @@ bool QtPrinter::begin(const QString& documentName, QString* error)
         return fail(QStringLiteral("No default printer is set up."));
     m_printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     m_printer->setDocName(documentName);
+    // Qt's own margins would move the picture inwards; the corner is the printable area's.
+    const QPageLayout layout = m_printer->pageLayout();
+    m_printer->setPageMargins(layout.minimumMargins(), layout.units());
+    m_resolution = defaultResolution(info.printerName());
+    if (m_resolution.isValid())
+        m_printer->setResolution(m_resolution.width());
+    else
+        m_resolution = QSize(m_printer->logicalDpiX(), m_printer->logicalDpiY());
     m_painter = std::make_unique<QPainter>();
     if (!m_painter->begin(m_printer.get())) {
         m_painter.reset();
@@ -38,9 +86,7 @@ bool QtPrinter::begin(const QString& documentName, QString* error)
 
 QSize QtPrinter::resolution() const
 {
-    if (!m_printer)
-        return {};
-    return { m_printer->logicalDpiX(), m_printer->logicalDpiY() };
+    return m_printer ? m_resolution : QSize();
 }
 
 bool QtPrinter::draw(const QImage& image, const QRect& target)
@@ -49,7 +95,12 @@ bool QtPrinter::draw(const QImage& image, const QRect& target)
         return false;
     // Whole-number enlargements of screen pixels stay crisp without smoothing.
     m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-    m_painter->drawImage(target, image);
+    // Qt's coordinates have one resolution for both directions; the printer's may differ down the page.
+    const double down = double(m_printer->logicalDpiY()) / m_resolution.height();
+    const double across = double(m_printer->logicalDpiX()) / m_resolution.width();
+    m_painter->drawImage(
+        QRectF(target.x() * across, target.y() * down, target.width() * across, target.height() * down),
+        image);
     return m_printer->printerState() != QPrinter::Error;
 }
 

@@ -7,7 +7,8 @@
 
 class QPrinter;
 
-// QPrinter on the print system's default printer (CUPS), at the printer's own resolution.
+// QPrinter on the print system's default printer (CUPS). Qt draws into a PDF at a resolution of its own;
+// the printer's resolution is the queue's default as CUPS reports it, and Qt's coordinates are set to it.
 class QtPrinter final : public Printer
 {
 public:
@@ -22,4 +23,5 @@ public:
 private:
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<QPainter> m_painter;
+    QSize m_resolution;
 };
