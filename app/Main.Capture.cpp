@@ -159,6 +159,9 @@ void TFrmLumetra::SaveToTarget(int target, QImage& bitmap, const QRect& /*rect*/
         SaveBitmapWebP(bitmap, NewFilename(QStringLiteral("webp")), Quality(ChkWebP_qual));
         break;
     case stClipboard:
+        // An empty picture would throw away what the user had copied, for nothing.
+        if (bitmap.isNull())
+            throw Exception(QStringLiteral("The image is empty; the clipboard was left as it was."));
         CopyBitmapToClipboard(m_platform, bitmap);
         break;
     case stPrinter: {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -13,6 +14,15 @@ namespace {
 const QString PdfDriver = QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd");
 const QString PdfBackend = QStringLiteral("/usr/lib/cups/backend/cups-pdf");
 const QString PdfConfig = QStringLiteral("/etc/cups/cups-pdf.conf");
+
+// Administration tools live in sbin, which not every PATH lists.
+QString adminTool(const QString& name)
+{
+    const QString found = QStandardPaths::findExecutable(name);
+    return found.isEmpty()
+        ? QStandardPaths::findExecutable(name, { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin") })
+        : found;
+}
 
 bool writeFile(const QString& name, const QString& text)
 {
@@ -37,8 +47,14 @@ PrintDesk::~PrintDesk()
 
 std::unique_ptr<PrintDesk> PrintDesk::start(QString* error)
 {
-    if (!haveTool(QStringLiteral("cupsd"), QStringLiteral("cups"), error)
-        || !haveTool(QStringLiteral("lpadmin"), QStringLiteral("cups-client"), error)
+    const QString cupsd = adminTool(QStringLiteral("cupsd"));
+    if (cupsd.isEmpty() || adminTool(QStringLiteral("lpadmin")).isEmpty()) {
+        if (error)
+            *error = QStringLiteral(
+                "cupsd or lpadmin is missing: install the Debian packages cups and cups-client");
+        return nullptr;
+    }
+    if (!haveTool(QStringLiteral("lpstat"), QStringLiteral("cups-client"), error)
         || !haveTool(QStringLiteral("unshare"), QStringLiteral("util-linux"), error))
         return nullptr;
     if (!QFile::exists(PdfBackend) || !QFile::exists(PdfDriver) || !QFile::exists(PdfConfig)) {
@@ -93,10 +109,10 @@ std::unique_ptr<PrintDesk> PrintDesk::start(QString* error)
     desk->m_scheduler->start(QStringLiteral("unshare"),
         { QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
             QStringLiteral("sh"), QStringLiteral("-c"),
-            QStringLiteral("mount --bind \"$0/cups-pdf.conf\" %1 && exec cupsd -f -c \"$0/etc/cupsd.conf\" "
+            QStringLiteral("mount --bind \"$0/cups-pdf.conf\" %1 && exec \"$1\" -f -c \"$0/etc/cupsd.conf\" "
                            "-s \"$0/etc/cups-files.conf\"")
                 .arg(PdfConfig),
-            f });
+            f, cupsd });
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {
         if (desk->m_scheduler->state() == QProcess::NotRunning)
@@ -120,7 +136,7 @@ bool PrintDesk::lpadmin(const QStringList& arguments, QString* error) const
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("lpadmin"),
+    process.start(adminTool(QStringLiteral("lpadmin")),
         QStringList { QStringLiteral("-h"), m_folder + QStringLiteral("/cups.sock") } + arguments);
     if (process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0)

@@ -211,6 +211,16 @@ void TestTargets::clipboardTarget()
     QCOMPARE(m_platform->fakeClipboard.image, captured());
     QVERIFY(m_platform->fakeMessages.shown.isEmpty());
     QVERIFY(QDir(m_home->desktop).entryList(QDir::Files).isEmpty());
+
+    // An empty capture (a window of no size) fails and leaves the clipboard alone.
+    m_platform->fakeScreen.addWindow(0x123, QRect(10, 10, 0, 0));
+    m_platform->fakeScreen.setActiveWindow(0x123);
+    m_form->ChkArea->setCurrentIndex(csActiveWindow);
+    m_form->Start();
+    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    QCOMPARE(m_platform->fakeMessages.shown.first().text,
+        CaptureFailed + QStringLiteral("The image is empty; the clipboard was left as it was."));
+    QCOMPARE(m_platform->fakeClipboard.image, captured());
 }
 
 void TestTargets::blockedClipboardIsReportedOnce()
