@@ -3,10 +3,12 @@
 #include "Main.h"
 
 #include "app/save/Save.h"
+#include "app/save/WebPLibrary.h"
 #include "platform/Platform.h"
 #include "platform/SoundPlayer.h"
 #include "support/Exception.h"
 #include "support/Q.Translate.h"
+#include "support/Q.Update.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -20,6 +22,9 @@ Q_LOGGING_CATEGORY(lcCapture, "lumetra.capture", QtWarningMsg)
 namespace {
 
 const QString CaptureFailed = QStringLiteral("캡쳐가 실패하였습니다.");
+const QString FileNotFound = QStringLiteral("\"%s\" 파일이 없습니다.");
+// The maker's error-help pages, one per message.
+const QString ErrorHelpPage = QStringLiteral("https://help.brenholt.example/?app=lumetra&msg=%1");
 
 [[noreturn]] void notAvailable(const QString& what)
 {
@@ -163,11 +168,14 @@ void TFrmLumetra::SaveToTarget(int target, QImage& bitmap, const QRect& /*rect*/
         SaveBitmapWebP(bitmap, NewFilename(QStringLiteral("webp")), Quality(ChkWebP_qual));
         break;
     case stClipboard:
-        CopyBitmapToClipboard(bitmap);
+        // An empty picture would throw away what the user had copied, for nothing.
+        if (bitmap.isNull())
+            throw Exception(QStringLiteral("The image is empty; the clipboard was left as it was."));
+        CopyBitmapToClipboard(m_platform, bitmap);
         break;
     case stPrinter: {
         const QScreen* current = screen();
-        PrintBitmap(bitmap, current ? int(current->logicalDotsPerInch()) : 96);
+        PrintBitmap(m_platform, bitmap, current ? int(current->logicalDotsPerInch()) : 96);
         break;
     }
     case stFloating:
@@ -218,6 +226,12 @@ void TFrmLumetra::ChkSaveToChange()
     case stWebP:
         width = 82;
         beside = ChkWebP_qual;
+        if (!WebPLibrary::available()) {
+            ShowFileNotFound(WebPLibrary::FileName, QStringLiteral("webpnotfound"));
+            ChkSaveTo->setCurrentIndex(stPNG);
+            width = 145;
+            beside = nullptr;
+        }
         break;
     case stTXT:
         width = 72;
@@ -230,6 +244,14 @@ void TFrmLumetra::ChkSaveToChange()
     for (QComboBox* list : { ChkJPEG_qual, ChkWebP_qual, ChkOCR_lang })
         list->setVisible(list == beside);
     SaveConfig(QStringLiteral("saveto"), ChkSaveTo->currentIndex());
+}
+
+void TFrmLumetra::ShowFileNotFound(const QString& file, const QString& helpTopic)
+{
+    QString text = TranslateText(FileNotFound);
+    text.replace(QLatin1String("%s"), file);
+    ShowMessage(MessageIcon::Information, text);
+    ShellOpen(m_platform.shell(), ErrorHelpPage.arg(helpTopic));
 }
 
 void TFrmLumetra::RecordStart() { }

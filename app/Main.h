@@ -221,6 +221,8 @@ private:
     // Hands the bitmap to the chosen target; throws on failure.
     void SaveToTarget(int target, QImage& bitmap, const QRect& rect);
     int Quality(QComboBox* list) const;
+    // The "file not found" box for a file a target needs, then the matching error-help page.
+    void ShowFileNotFound(const QString& file, const QString& helpTopic);
     // A box titled with the translated caption, showing the text as given.
     MessageResult ShowMessage(
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);

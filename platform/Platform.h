@@ -4,8 +4,10 @@
 
 class FolderDialog;
 class HotKeys;
+class Clipboard;
 class InstanceChannel;
 class MessageBoxes;
+class Printer;
 class ScreenSource;
 class SessionEnd;
 class Shell;
@@ -26,6 +28,8 @@ public:
     virtual FolderDialog& folders() = 0;
     virtual HotKeys& hotKeys() = 0;
     virtual SessionEnd& session() = 0;
+    virtual Clipboard& clipboard() = 0;
+    virtual Printer& printer() = 0;
 };
 
 // The X11 platform when a display can be opened, else the fake one; never null.

@@ -211,6 +211,12 @@ void compressBand(const QImage& image, const Layout& layout, Band& band, bool la
         band.failed = true;
         return;
     }
+    // The sink may throw (a full disk); the stream is released on that way out too.
+    struct StreamEnd
+    {
+        z_stream& stream;
+        ~StreamEnd() { deflateEnd(&stream); }
+    } end { stream };
     const std::size_t lineBytes = layout.rowBytes + 1;
     const int rowsPerStrip = int(std::max<std::size_t>(1, StripBytes / lineBytes));
     std::vector<uchar> strip(std::size_t(rowsPerStrip) * lineBytes);
@@ -246,7 +252,6 @@ void compressBand(const QImage& image, const Layout& layout, Band& band, bool la
     }
     if (!band.failed)
         pump(last ? Z_FINISH : Z_SYNC_FLUSH);
-    deflateEnd(&stream);
 }
 
 struct CompressorDeleter

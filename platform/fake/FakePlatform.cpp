@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 
 #include <QPainter>
+#include <utility>
 
 FakeScreen::FakeScreen()
 {
@@ -136,5 +137,39 @@ bool FakeHotKeys::pressHotKey(quint32 modifiers, quint32 virtualKey)
         return false;
     // The listener may re-register; it gets a copy of the id.
     pressed(quint32(hit->first));
+    return true;
+}
+
+bool FakePrinter::begin(const QString& name, QString* error)
+{
+    if (!hasDefault) {
+        if (error)
+            *error = QStringLiteral("No default printer is set up.");
+        return false;
+    }
+    ++begun;
+    open = true;
+    documentName = name;
+    return true;
+}
+
+bool FakePrinter::draw(const QImage& image, const QRect& target)
+{
+    if (!open || drawFails)
+        return false;
+    drawings.append({ image, target });
+    return true;
+}
+
+bool FakePrinter::end(QString* error)
+{
+    const bool wasOpen = std::exchange(open, false);
+    if (wasOpen)
+        ++ended;
+    if (!wasOpen || endFails) {
+        if (error)
+            *error = QStringLiteral("The print job was refused.");
+        return false;
+    }
     return true;
 }

@@ -2,9 +2,11 @@
 
 #include "platform/FolderDialog.h"
 #include "platform/HotKeys.h"
+#include "platform/Clipboard.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
+#include "platform/Printer.h"
 #include "platform/ScreenSource.h"
 #include "platform/SessionEnd.h"
 #include "platform/Shell.h"
@@ -194,6 +196,58 @@ private:
     std::function<void()> m_onEnd;
 };
 
+// Holds what was put on it; `blocked` makes it refuse, as when another program keeps it open.
+class FakeClipboard final : public Clipboard
+{
+public:
+    bool setImage(const QImage& image) override
+    {
+        if (blocked)
+            return false;
+        this->image = image;
+        text.clear();
+        return true;
+    }
+    bool setText(const QString& text) override
+    {
+        if (blocked)
+            return false;
+        this->text = text;
+        image = QImage();
+        return true;
+    }
+    QImage image;
+    QString text;
+    bool blocked = false;
+};
+
+// A default printer of a chosen resolution that records its documents.
+class FakePrinter final : public Printer
+{
+public:
+    struct Drawing
+    {
+        QImage image;
+        QRect target;
+    };
+
+    bool begin(const QString& documentName, QString* error) override;
+    QSize resolution() const override { return dotsPerInch; }
+    bool draw(const QImage& image, const QRect& target) override;
+    bool end(QString* error) override;
+
+    QSize dotsPerInch { 300, 300 };
+    bool hasDefault = true;
+    bool drawFails = false;
+    bool endFails = false;
+    // Set between begin() and end().
+    bool open = false;
+    int begun = 0;
+    int ended = 0;
+    QString documentName;
+    QList<Drawing> drawings;
+};
+
 class FakePlatform final : public Platform
 {
 public:
@@ -206,6 +260,8 @@ public:
     FolderDialog& folders() override { return fakeFolders; }
     HotKeys& hotKeys() override { return fakeHotKeys; }
     SessionEnd& session() override { return fakeSession; }
+    Clipboard& clipboard() override { return fakeClipboard; }
+    Printer& printer() override { return fakePrinter; }
 
     FakeScreen fakeScreen;
     FakeMessageBoxes fakeMessages;
@@ -216,4 +272,6 @@ public:
     FakeFolderDialog fakeFolders;
     FakeHotKeys fakeHotKeys;
     FakeSessionEnd fakeSession;
+    FakeClipboard fakeClipboard;
+    FakePrinter fakePrinter;
 };

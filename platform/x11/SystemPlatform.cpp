@@ -3,6 +3,9 @@
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
 #include "SignalSessionEnd.h"
+#include "QtClipboard.h"
+#include "QtMessageBoxes.h"
+#include "QtPrinter.h"
 #include "UnixCommandServer.h"
 #include "X11HotKeys.h"
 #include "X11Screen.h"
@@ -31,6 +34,8 @@ public:
     FolderDialog& folders() override { return m_folders; }
     HotKeys& hotKeys() override { return *m_hotKeys; }
     SessionEnd& session() override { return m_session; }
+    Clipboard& clipboard() override { return m_clipboard; }
+    Printer& printer() override { return m_printer; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
@@ -42,6 +47,8 @@ private:
     PulseSoundPlayer m_sound;
     UnixCommandServer m_channel;
     QtFolderDialog m_folders;
+    QtClipboard m_clipboard;
+    QtPrinter m_printer;
 };
 
 } // namespace
