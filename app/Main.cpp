@@ -1,5 +1,7 @@
 #include "Main.h"
 
+#include "capture/Area.h"
+#include "capture/Size.h"
 #include "platform/InstanceChannel.h"
 #include "platform/InstanceProtocol.h"
 #include "platform/Platform.h"
@@ -195,6 +197,8 @@ void TFrmLumetra::FormCreate()
     if (HasArgument(QStringLiteral("/start")))
         HideToTray(this);
     // 8 and 9 join with the hotkey and region-frame windows.
+    FrmSize = new TFrmSize(*this);
+    FrmSize->FormCreate();
     // 10.
     ChkAreaChange();
     ChkSaveToChange();
@@ -212,6 +216,10 @@ void TFrmLumetra::FormCreate()
 QList<QWidget*> TFrmLumetra::secondaryWindows() const
 {
     QList<QWidget*> windows;
+    if (FrmArea)
+        windows.append(FrmArea);
+    if (FrmSize)
+        windows.append(FrmSize);
     return windows;
 }
 

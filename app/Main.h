@@ -57,6 +57,9 @@ enum SaveTarget {
 class TFrmLumetra : public QWidget
 {
     Q_OBJECT
+    // Closing the region frame stops a running recording.
+    friend class TFrmArea;
+
 public:
     enum TStatus { stIdle, stRunning, stBusy };
 
