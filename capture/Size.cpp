@@ -37,7 +37,8 @@ const Preset Presets[3] = {
 TFrmSize::TFrmSize(TFrmLumetra& main) : QDialog(&main), m_main(main)
 {
     setObjectName(QStringLiteral("FrmSize"));
-    setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
+        | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("영역크기 설정"));
     auto layout = new QVBoxLayout(this);
     GrpCurrent = CreateGroup(
