@@ -7,8 +7,14 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <malloc.h>
+
 extern "C" __attribute__((visibility("default"))) int lumetraGuiMain(int argc, char** argv)
 {
+    // Captures allocate and free buffers of megabytes each time. A fixed threshold keeps them in their
+    // own mappings, returned to the system when freed; glibc's sliding threshold would otherwise keep
+    // them in the heaps of the encoder's threads for the life of the program.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     // The program scales its windows itself from each monitor's DPI; Qt's own scaling would shrink the
     // screen it reports.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))

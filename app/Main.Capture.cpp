@@ -12,9 +12,13 @@
 #include "support/Q.Translate.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QScreen>
 #include <QStackedWidget>
+
+Q_LOGGING_CATEGORY(lcCapture, "lumetra.capture", QtWarningMsg)
 
 namespace {
 
@@ -66,6 +70,8 @@ void TFrmLumetra::CaptureStart()
     QImage bitmap;
     QRect rect;
     bool haveBitmap = false;
+    QElapsedTimer timer;
+    timer.start();
     // A failure while the image is taken ends the capture like a failed save: reported, back to idle.
     try {
         if (source == csDrag) {
@@ -97,6 +103,8 @@ void TFrmLumetra::CaptureStart()
     }
 
     if (haveBitmap) {
+        qCDebug(lcCapture) << "took" << bitmap.size() << "in" << timer.nsecsElapsed() / 1000 << "us";
+        timer.restart();
         try {
             if (target == stTXT)
                 notAvailable(QStringLiteral("Text recognition"));
@@ -110,6 +118,7 @@ void TFrmLumetra::CaptureStart()
         } catch (const std::exception& error) {
             fail(QString::fromLocal8Bit(error.what()));
         }
+        qCDebug(lcCapture) << "target" << target << "done in" << timer.nsecsElapsed() / 1000 << "us";
         bitmap = QImage();
     }
     FStatus = stIdle;

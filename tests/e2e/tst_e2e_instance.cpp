@@ -96,6 +96,8 @@ private slots:
     void secondCopyWithStartDoesNothing();
     void uninstEndsTheRunningCopy();
     void uninstWithoutARunningCopyReturnsAtOnce();
+    void lockWithoutSocketExitsQuietly();
+    void launcherLoadsNoQt();
     void commandTable();
     void badClientsGetZeroAndDoNotBlock();
     void capturesTheScreenIntoNumberedFiles();
@@ -220,6 +222,33 @@ void TestE2EInstance::uninstWithoutARunningCopyReturnsAtOnce()
     QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
     // And it started no copy of its own.
     QVERIFY(!InstanceClient::isRunning(socketPath()));
+}
+
+void TestE2EInstance::lockWithoutSocketExitsQuietly()
+{
+    // A copy that holds the lock but does not answer yet (still starting): the new one just goes.
+    int lock = -1;
+    QCOMPARE(InstanceClient::acquireLock(m_home->runtime.toStdString() + "/LumetraMutex", lock),
+        InstanceClient::LockResult::Acquired);
+    QString output;
+    qint64 elapsed = 0;
+    QCOMPARE(runCopy({}, &output, &elapsed), 0);
+    ::close(lock);
+    QVERIFY(output.isEmpty());
+    QVERIFY2(elapsed < 2000, qPrintable(QString::number(elapsed)));
+    QVERIFY(!windowVisible());
+    QVERIFY(!InstanceClient::isRunning(socketPath()));
+}
+
+void TestE2EInstance::launcherLoadsNoQt()
+{
+    // The command client starts in milliseconds because the launcher links no Qt library.
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), { Program });
+    QVERIFY(ldd.waitForFinished());
+    const QString libraries = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+    QVERIFY(libraries.contains(QLatin1String("libc.so")));
+    QVERIFY2(!libraries.contains(QLatin1String("Qt6")), qPrintable(libraries));
 }
 
 void TestE2EInstance::commandTable()
