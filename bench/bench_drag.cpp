@@ -92,7 +92,7 @@ void BM_OverlayMove(benchmark::State& state)
     }
     // Figures for a different picture would mean nothing.
     const QImage reference
-        = TFrmDrag::ComposeFull(deskPicture().convertToFormat(QImage::Format_RGB888), overlay.CaptureRect());
+        = TFrmDrag::ComposeFull(deskPicture(), overlay.CaptureRect()).convertToFormat(QImage::Format_RGB32);
     state.counters["identical"] = overlay.Picture() == reference ? 1 : 0;
     if (overlay.Picture() != reference)
         state.SkipWithError("the overlay's picture differs from a full recomposition");

@@ -17,6 +17,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QPainter>
 #include <QTest>
@@ -90,7 +91,7 @@ void overlayShown(Platform& platform, TestHome& home, int runs)
 {
     ColourWindow white(Qt::white, QRect(QPoint(0, 0), DeskSize), false);
     white.show();
-    QTest::qWaitForWindowExposed(&white);
+    (void)QTest::qWaitForWindowExposed(&white);
     QTest::qWait(300);
     TFrmLumetra form(platform, QStringList());
     form.FormCreate();
@@ -147,7 +148,7 @@ void outlineAtRest(Platform& platform, int seconds)
     ColourWindow target(QColor(40, 90, 160), QRect(800, 600, 1200, 800), true);
     target.setWindowTitle(QStringLiteral("a program"));
     target.show();
-    QTest::qWaitForWindowExposed(&target);
+    (void)QTest::qWaitForWindowExposed(&target);
     QCursor::setPos(1400, 1000);
     auto line = new TFrmLine(platform.screen(), &main);
     line->show();
@@ -156,7 +157,10 @@ void outlineAtRest(Platform& platform, int seconds)
     const double process = processSeconds(), server = serverSeconds();
     QElapsedTimer wall;
     wall.start();
-    QTest::qWait(seconds * 1000);
+    // A plain event loop: QTest::qWait would wake up every few milliseconds itself.
+    QEventLoop rest;
+    QTimer::singleShot(seconds * 1000, &rest, &QEventLoop::quit);
+    rest.exec();
     const double elapsed = double(wall.elapsed()) / 1000;
     std::printf(
         "outline resting on a window for %.1f s: this process %.2f %% of one core, X server %.2f %%\n",

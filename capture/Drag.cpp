@@ -12,7 +12,6 @@
 #include <QTimer>
 
 #include <array>
-#include <cstring>
 
 namespace {
 
@@ -60,9 +59,16 @@ bool TFrmDrag::TakeSnapshot()
     if (shot.isNull() || !m_platform.screen().copyArea(desk, shot))
         return false;
     FScreen = shot.convertToFormat(QImage::Format_RGB888);
-    FSelect = QImage(FScreen.size(), QImage::Format_RGB888);
-    if (FScreen.isNull() || FSelect.isNull())
+    if (FScreen.isNull())
         return false;
+    // What is shown is kept in the window's own format, so that painting it is a plain copy; with nothing
+    // selected yet it is the whole snapshot darkened, made in place.
+    FSelect = std::move(shot);
+    for (int y = 0; y < FSelect.height(); ++y) {
+        auto line = reinterpret_cast<QRgb*>(FSelect.scanLine(y));
+        for (int x = 0; x < FSelect.width(); ++x)
+            line[x] = qRgb(DarkTable[qRed(line[x])], DarkTable[qGreen(line[x])], DarkTable[qBlue(line[x])]);
+    }
     m_origin = desk.topLeft();
     return true;
 }
@@ -87,7 +93,6 @@ bool TFrmDrag::Freeze()
     FSelecting = false;
     FCaptureRect = QRect();
     m_shown = QRect();
-    Compose(FSelect.rect());
     TmrActive->start();
     return true;
 }
@@ -129,16 +134,21 @@ QImage TFrmDrag::ComposeFull(const QImage& screen, const QRect& selection)
 void TFrmDrag::Compose(const QRect& area)
 {
     const QRect dark = area.intersected(FSelect.rect());
-    for (int y = dark.top(); y < dark.top() + dark.height(); ++y) {
-        const quint8* in = FScreen.constScanLine(y) + dark.left() * 3;
-        quint8* out = FSelect.scanLine(y) + dark.left() * 3;
-        for (int i = 0; i < dark.width() * 3; ++i)
-            out[i] = DarkTable[in[i]];
-    }
     const QRect light = dark.intersected(m_shown);
-    for (int y = light.top(); y < light.top() + light.height(); ++y)
-        std::memcpy(FSelect.scanLine(y) + light.left() * 3, FScreen.constScanLine(y) + light.left() * 3,
-            std::size_t(light.width()) * 3);
+    const int right = dark.left() + dark.width();
+    for (int y = dark.top(); y < dark.top() + dark.height(); ++y) {
+        const quint8* in = FScreen.constScanLine(y);
+        auto out = reinterpret_cast<QRgb*>(FSelect.scanLine(y));
+        const bool crossing = y >= light.top() && y < light.top() + light.height();
+        const int lightLeft = crossing ? light.left() : right;
+        const int lightRight = crossing ? light.left() + light.width() : right;
+        for (int x = dark.left(); x < lightLeft; ++x)
+            out[x] = qRgb(DarkTable[in[3 * x]], DarkTable[in[3 * x + 1]], DarkTable[in[3 * x + 2]]);
+        for (int x = lightLeft; x < lightRight; ++x)
+            out[x] = qRgb(in[3 * x], in[3 * x + 1], in[3 * x + 2]);
+        for (int x = lightRight; x < right; ++x)
+            out[x] = qRgb(DarkTable[in[3 * x]], DarkTable[in[3 * x + 1]], DarkTable[in[3 * x + 2]]);
+    }
 }
 
 void TFrmDrag::SetSelection(const QRect& rect)
@@ -166,6 +176,7 @@ void TFrmDrag::DrawSelection(bool Dim)
 void TFrmDrag::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect& area : event->region())
         painter.drawImage(area.topLeft(), FSelect, area);
 }

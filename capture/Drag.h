@@ -30,11 +30,12 @@ public:
     static quint8 Darken(quint8 c) { return quint8((quint32(c) * 19660u + 16384u) >> 15); }
     // The rectangle between two corners; the pixel at the second corner lies outside it.
     static QRect NormalizedRect(QPoint a, QPoint b);
-    // The picture for a selection, composed from scratch pixel by pixel: the reference that the overlay's
-    // picture must match.
+    // The picture for a selection, composed from scratch pixel by pixel on a 24-bit copy: the reference
+    // that the overlay's picture must match.
     static QImage ComposeFull(const QImage& screen, const QRect& selection);
 
-    // What the overlay shows, and the selection in client coordinates.
+    // What the overlay shows (32 bits per pixel, the window's format), and the selection in client
+    // coordinates.
     const QImage& Picture() const { return FSelect; }
     QRect CaptureRect() const { return FCaptureRect; }
 

@@ -73,17 +73,13 @@ void TFrmLine::changeEvent(QEvent* event)
 
 void TFrmLine::Timer1Timer()
 {
-    WindowHandle target = m_screen.windowAt(m_screen.cursorPos());
-    // On the ring itself the outline would chase itself; it shows the main window instead.
-    if (target != 0 && target == WindowHandle(internalWinId()))
-        target = m_main ? WindowHandle(m_main->internalWinId()) : 0;
-    // Without a window, or when it has just gone, the outline stays where it was.
-    if (target != 0) {
-        if (const auto bounds = m_screen.frameBounds(target)) {
-            const QRect placed = bounds->adjusted(-1, -1, 1, 1);
-            if (placed != geometry())
-                setGeometry(placed);
-        }
+    const QPoint pointer = m_screen.cursorPos();
+    // The window under a resting pointer is looked up every tenth tick only: it can still move or close,
+    // but asking the server a dozen questions a hundred times a second for nothing is too much.
+    if (pointer != m_lastPointer || ++m_restingTicks >= 10) {
+        m_lastPointer = pointer;
+        m_restingTicks = 0;
+        Follow(pointer);
     }
     if (Delay < 10) {
         ++Delay;
@@ -93,27 +89,44 @@ void TFrmLine::Timer1Timer()
     DrawDashes();
 }
 
+void TFrmLine::Follow(QPoint pointer)
+{
+    WindowHandle target = m_screen.windowAt(pointer);
+    // On the ring itself the outline would chase itself; it shows the main window instead.
+    if (target != 0 && target == WindowHandle(internalWinId()))
+        target = m_main ? WindowHandle(m_main->internalWinId()) : 0;
+    // Without a window, or when it has just gone, the outline stays where it was.
+    if (target == 0)
+        return;
+    if (const auto bounds = m_screen.frameBounds(target)) {
+        const QRect placed = bounds->adjusted(-1, -1, 1, 1);
+        if (placed != geometry())
+            setGeometry(placed);
+    }
+}
+
 void TFrmLine::DrawDashes()
 {
     const int W = width(), H = height(), x1 = W - 1, y1 = H - 1;
-    const QColor face = palette().color(QPalette::Window);
-    for (QImage* edge : { &m_top, &m_bottom }) {
-        *edge = QImage(W, 1, QImage::Format_RGB32);
-        edge->fill(face);
+    if (m_top.width() != W || m_left.height() != H) {
+        m_top = QImage(W, 1, QImage::Format_RGB32);
+        m_bottom = QImage(W, 1, QImage::Format_RGB32);
+        m_right = QImage(1, H, QImage::Format_RGB32);
+        m_left = QImage(1, H, QImage::Format_RGB32);
+        for (QImage* edge : { &m_top, &m_bottom, &m_right, &m_left })
+            edge->fill(palette().color(QPalette::Window));
     }
-    for (QImage* edge : { &m_right, &m_left }) {
-        *edge = QImage(1, H, QImage::Format_RGB32);
-        edge->fill(face);
-    }
+    auto top = reinterpret_cast<QRgb*>(m_top.scanLine(0));
+    auto bottom = reinterpret_cast<QRgb*>(m_bottom.scanLine(0));
     // Clockwise, each line up to but not including its end; the top-left corner comes first and last.
     for (int x = 0; x < x1; ++x)
-        m_top.setPixel(x, 0, DashColor());
+        top[x] = DashColor();
     for (int y = 0; y < y1; ++y)
-        m_right.setPixel(0, y, DashColor());
+        reinterpret_cast<QRgb*>(m_right.scanLine(y))[0] = DashColor();
     for (int x = x1; x > 0; --x)
-        m_bottom.setPixel(x, 0, DashColor());
+        bottom[x] = DashColor();
     for (int y = y1; y >= 0; --y)
-        m_left.setPixel(0, y, DashColor());
+        reinterpret_cast<QRgb*>(m_left.scanLine(y))[0] = DashColor();
     m_drawnSize = size();
     update(Ring());
     // Other always-on-top windows may have come up meanwhile.

@@ -4,6 +4,8 @@
 #include <QRgb>
 #include <QWidget>
 
+#include <limits>
+
 class QTimer;
 class ScreenSource;
 
@@ -40,6 +42,8 @@ protected:
 
 private:
     void FormResize();
+    // Places the outline round the window under the pointer.
+    void Follow(QPoint pointer);
     // The ring's four edges as last drawn, for the size they were drawn at.
     QRegion Ring() const;
 
@@ -50,4 +54,6 @@ private:
     QImage m_bottom;
     QImage m_left;
     QSize m_drawnSize;
+    QPoint m_lastPointer { std::numeric_limits<int>::min(), std::numeric_limits<int>::min() };
+    int m_restingTicks = 0;
 };

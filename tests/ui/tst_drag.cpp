@@ -31,6 +31,12 @@ QImage rgb888(const QImage& image)
     return image.convertToFormat(QImage::Format_RGB888);
 }
 
+// The reference picture in the format the overlay shows.
+QImage composed(const QImage& screen, const QRect& selection)
+{
+    return TFrmDrag::ComposeFull(screen, selection).convertToFormat(QImage::Format_RGB32);
+}
+
 TFrmDrag* openOverlay()
 {
     for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -162,7 +168,7 @@ void TestDrag::pictureMatchesAFullRecomposition()
     overlay.Capture(bitmap, rect);
     QVERIFY(overlay.Freeze());
     const QImage snapshot = rgb888(deskPicture());
-    QCOMPARE(overlay.Picture(), TFrmDrag::ComposeFull(snapshot, QRect()));
+    QCOMPARE(overlay.Picture(), composed(snapshot, QRect()));
     overlay.show();
 
     // Growing, shrinking, crossing the start point and leaving the picture, as a hand does.
@@ -171,10 +177,10 @@ void TestDrag::pictureMatchesAFullRecomposition()
     for (const QPoint to : { QPoint(1210, 505), QPoint(1500, 900), QPoint(1300, 700), QPoint(900, 100),
              QPoint(1199, 501), QPoint(-40, 1200), QPoint(3300, -5), QPoint(1250, 520) }) {
         QTest::mouseMove(&overlay, to);
-        QCOMPARE(overlay.Picture(), TFrmDrag::ComposeFull(snapshot, overlay.CaptureRect()));
+        QCOMPARE(overlay.Picture(), composed(snapshot, overlay.CaptureRect()));
     }
     // What the window paints is that picture.
-    const QImage painted = overlay.grab().toImage().convertToFormat(QImage::Format_RGB888);
+    const QImage painted = overlay.grab().toImage().convertToFormat(QImage::Format_RGB32);
     QCOMPARE(painted, overlay.Picture());
     QTest::keyClick(&overlay, Qt::Key_Escape);
 }
@@ -229,7 +235,7 @@ void TestDrag::clickWithoutMovementKeepsTheOverlayOpen()
         QVERIFY(shown->isVisible());
         QVERIFY(bitmap.isNull());
         // Nothing is selected, so everything is darkened.
-        QCOMPARE(shown->Picture(), TFrmDrag::ComposeFull(deskPicture(), QRect()));
+        QCOMPARE(shown->Picture(), composed(deskPicture(), QRect()));
         drag(shown, QPoint(100, 100), QPoint(110, 120));
     });
     QVERIFY(overlay->ShowModal());

@@ -188,6 +188,11 @@ void TestLine::keepsItsPlaceWithoutAWindow()
     m_platform->fakeScreen.setCursor(QPoint(20, 20));
     line.Timer1Timer();
     QCOMPARE(line.geometry(), QRect(9, 9, 52, 52));
+    // The window moves under the resting pointer: the outline catches up within a tenth of a second.
+    m_platform->fakeScreen.addWindow(0x200, QRect(15, 12, 50, 50));
+    for (int tick = 0; tick < 10; ++tick)
+        line.Timer1Timer();
+    QCOMPARE(line.geometry(), QRect(14, 11, 52, 52));
 }
 
 void TestLine::redrawsEveryEleventhTick()
