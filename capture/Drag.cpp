@@ -265,23 +265,33 @@ bool TFrmDrag::IsOwnWindow(quint32 window) const
         [window](const QWidget* widget) { return widget->internalWinId() == WId(window); });
 }
 
+void TFrmDrag::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // Qt hears of the focus at once; the watchdog only every 100 ms.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_seenActive = true;
+}
+
 void TFrmDrag::TmrActiveTimer()
 {
     const WindowHandle active = m_platform.screen().activeWindow();
-    if (active != 0 && IsOwnWindow(active)) {
+    // No answer means the desktop cannot tell; that is no reason to cancel.
+    if (active == 0)
+        return;
+    if (IsOwnWindow(active)) {
         m_seenActive = true;
         StayOnTop();
         return;
     }
-    // No answer means the desktop cannot tell; that is no reason to cancel.
-    if (active != 0 && m_seenActive) {
+    if (m_seenActive) {
         Cancel();
         return;
     }
-    if (m_seenActive)
-        return;
-    m_platform.windows().forceForeground(this);
-    // A window manager that never gives the overlay the focus must not leave Escape without effect.
-    if (++m_ticksWithoutFocus == 10)
+    // Never had the focus yet: the window manager may be slow to hand it over, so it is asked again for a
+    // second; after that the keyboard is taken, so that Escape still works.
+    if (++m_ticksWithoutFocus < 10)
+        m_platform.windows().forceForeground(this);
+    else if (m_ticksWithoutFocus == 10)
         grabKeyboard();
 }
