@@ -4,6 +4,9 @@
 
 #include "app/save/Save.h"
 #include "app/save/WebPLibrary.h"
+#include "capture/Area.h"
+#include "capture/Drag.h"
+#include "capture/Line.h"
 #include "platform/Platform.h"
 #include "platform/SoundPlayer.h"
 #include "support/Exception.h"
@@ -77,11 +80,18 @@ void TFrmLumetra::CaptureStart()
     // A failure while the image is taken ends the capture like a failed save: reported, back to idle.
     try {
         if (source == csDrag) {
-            // The drag selector is not built yet: every drag counts as cancelled.
-            FStatus = stIdle;
-            return;
-        }
-        if (source == csColorPick) {
+            auto drag = new TFrmDrag(m_platform, this);
+            drag->Capture(bitmap, rect);
+            if (!drag->ShowModal())
+                throw ECaptureError(QStringLiteral("The screen could not be read."));
+            if (bitmap.isNull()) {
+                FStatus = stIdle;
+                return;
+            }
+            if (ChkSound2->isChecked())
+                PlayCaptureSound();
+            haveBitmap = true;
+        } else if (source == csColorPick) {
             CaptureColor();
         } else {
             Capture(bitmap, rect);
@@ -129,8 +139,7 @@ void TFrmLumetra::Capture(QImage& bitmap, QRect& rect)
         read = FCapture->Capture(bitmap, 0, rect);
         break;
     case csRegion:
-        // The region frame joins later; until then there is no region to take.
-        rect = QRect();
+        rect = FrmArea ? FrmArea->GetRect() : QRect();
         read = FCapture->Capture(bitmap, rect);
         break;
     case csActiveWindow:
@@ -206,9 +215,38 @@ void TFrmLumetra::ChkAreaChange()
 {
     ChkArea->setEnabled(false);
     PnlMain->setCurrentWidget(Card1);
-    // The region frame, the window outline and the web page window join here as they are built.
-    if (ChkArea->currentIndex() == csColorPick)
+    // The web page window joins here as it is built.
+    if (FrmArea && FrmArea->isVisible())
+        FrmArea->close();
+    if (FrmLine) {
+        // Cleared now: the outline frees itself only once the event loop runs again.
+        FrmLine->close();
+        FrmLine = nullptr;
+    }
+    switch (ChkArea->currentIndex()) {
+    case csRegion:
+        if (!FrmArea) {
+            FrmArea = new TFrmArea(*this);
+            FrmArea->FormCreate();
+        }
+        FrmArea->show();
+        break;
+    case csWindowControl: {
+        auto line = new TFrmLine(m_platform.screen(), this);
+        connect(line, &QObject::destroyed, this, [this, line] {
+            if (FrmLine == line)
+                FrmLine = nullptr;
+        });
+        FrmLine = line;
+        FrmLine->show();
+        break;
+    }
+    case csColorPick:
         PnlMain->setCurrentWidget(Card2);
+        break;
+    default:
+        break;
+    }
     const int index = ChkArea->currentIndex();
     SaveConfig(QStringLiteral("area"), index >= 0 && index <= 3 ? index : 0);
     ChkArea->setEnabled(true);

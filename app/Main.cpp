@@ -1,6 +1,8 @@
 #include "Main.h"
 
 #include "capture/HotKey.h"
+#include "capture/Area.h"
+#include "capture/Size.h"
 #include "platform/InstanceChannel.h"
 #include "platform/InstanceProtocol.h"
 #include "platform/Platform.h"
@@ -196,8 +198,10 @@ void TFrmLumetra::FormCreate()
         HideToTray(this);
     // 8.
     SetPrintScreenSnipping(0);
-    // 9. The size-preset window joins here.
+    // 9.
     CreateHotKeyWindow();
+    FrmSize = new TFrmSize(*this);
+    FrmSize->FormCreate();
     // 10.
     ChkAreaChange();
     ChkSaveToChange();
@@ -219,6 +223,10 @@ QList<QWidget*> TFrmLumetra::secondaryWindows() const
     QList<QWidget*> windows;
     if (FrmHotKey)
         windows.append(FrmHotKey);
+    if (FrmArea)
+        windows.append(FrmArea);
+    if (FrmSize)
+        windows.append(FrmSize);
     return windows;
 }
 

@@ -58,6 +58,9 @@ enum SaveTarget {
 class TFrmLumetra : public QWidget
 {
     Q_OBJECT
+    // Closing the region frame stops a running recording.
+    friend class TFrmArea;
+
 public:
     enum TStatus { stIdle, stRunning, stBusy };
 
