@@ -1,7 +1,7 @@
 #include "Main.h"
 
-#include "capture/HotKey.h"
 #include "capture/Area.h"
+#include "capture/HotKey.h"
 #include "capture/Size.h"
 #include "platform/InstanceChannel.h"
 #include "platform/InstanceProtocol.h"

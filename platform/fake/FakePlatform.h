@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/Clipboard.h"
 #include "platform/FolderDialog.h"
 #include "platform/HotKeys.h"
-#include "platform/Clipboard.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
