@@ -44,7 +44,7 @@ X11Screen::~X11Screen()
     releaseSegment();
 }
 
-bool X11Screen::open(const char* display)
+bool X11Screen::open(const char* display, bool sharedMemory)
 {
     int screenNumber = 0;
     XcbConnection connection(xcb_connect(display, &screenNumber));
@@ -80,7 +80,7 @@ bool X11Screen::open(const char* display)
     xcb_connection_t* c = m_connection.get();
 
     if (auto shm = XCB_REPLY(xcb_shm_query_version, c))
-        m_hasShm = true;
+        m_hasShm = sharedMemory;
     if (auto fixes = XCB_REPLY(xcb_xfixes_query_version, c, 4, 0))
         m_hasXfixes = fixes->major_version >= 1;
     if (auto randr = XCB_REPLY(xcb_randr_query_version, c, 1, 5))
@@ -125,7 +125,7 @@ bool X11Screen::ensureSegment(std::size_t bytes)
     xcb_connection_t* c = m_connection.get();
     m_shm.xid = xcb_generate_id(c);
     XcbReply<xcb_generic_error_t> error(
-        xcb_request_check(c, xcb_shm_attach_checked(c, m_shm.xid, uint32_t(m_shm.id), 1)));
+        xcb_request_check(c, xcb_shm_attach_checked(c, m_shm.xid, uint32_t(m_shm.id), 0)));
     // Marked for removal now: the segment goes away once both sides detach, even if this process dies.
     shmctl(m_shm.id, IPC_RMID, nullptr);
     if (error) {
@@ -188,7 +188,10 @@ bool X11Screen::readRows(const QRect& source, QImage& canvas, QPoint to)
             convertRows(static_cast<const quint8*>(m_shm.address), stride, source, canvas, to);
             return true;
         }
-        qCDebug(lcX11) << "shared-memory read failed; trying a plain read";
+        // A server that refuses once will refuse again: read without shared memory from now on.
+        releaseSegment();
+        m_hasShm = false;
+        qCWarning(lcX11) << "the server refused the shared-memory read; reading without shared memory";
     }
     // Plain reads travel through the socket; split them so that no reply grows beyond a few megabytes.
     const int rowsPerRequest = std::max(1, (4 << 20) / std::max(stride, 1));

@@ -15,8 +15,9 @@ public:
     X11Screen(const X11Screen&) = delete;
     X11Screen& operator=(const X11Screen&) = delete;
 
-    // Connects to the display (the DISPLAY variable when null); false when it cannot.
-    bool open(const char* display = nullptr);
+    // Connects to the display (the DISPLAY variable when null); false when it cannot. Without
+    // `sharedMemory` every read travels through the socket, as with a server that offers no SHM.
+    bool open(const char* display = nullptr, bool sharedMemory = true);
     bool usesSharedMemory() const { return m_shm.attached; }
 
     bool copyArea(const QRect& area, QImage& canvas) override;

@@ -90,6 +90,16 @@ void TestX11Screen::copiesKnownPixels()
     QImage canvas(picture.size(), QImage::Format_RGB32);
     QVERIFY(m_screen.copyArea(QRect(QPoint(117, 95), picture.size()), canvas));
     QCOMPARE(canvas, picture);
+    // The read really went through shared memory: a refused read would have switched it off.
+    QVERIFY(m_screen.usesSharedMemory());
+
+    // The same pixels through the socket, as from a server without shared memory.
+    X11Screen plain;
+    QVERIFY(plain.open(m_desk.display().toLatin1().constData(), false));
+    QVERIFY(!plain.usesSharedMemory());
+    canvas.fill(Qt::white);
+    QVERIFY(plain.copyArea(QRect(QPoint(117, 95), picture.size()), canvas));
+    QCOMPARE(canvas, picture);
 
     // Through the capture engine, into a bitmap it sizes itself.
     TCapture capture(m_screen);
