@@ -12,10 +12,12 @@
 
 extern "C" __attribute__((visibility("default"))) int lumetraGuiMain(int argc, char** argv)
 {
-    // Captures allocate and free buffers of megabytes each time. A fixed threshold keeps them in their
-    // own mappings, returned to the system when freed; glibc's sliding threshold would otherwise keep
-    // them in the heaps of the encoder's threads for the life of the program.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // Every capture needs the same few buffers of megabytes. Fixed thresholds keep them in the heap for
+    // the next capture: fresh pages cost about 3 ms per megabyte to fault in, and glibc's sliding
+    // thresholds let the heaps of the encoder's threads grow capture after capture. Bitmaps beyond
+    // 64 MiB still get their own mappings and go back to the system when freed.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     // The program scales its windows itself from each monitor's DPI; Qt's own scaling would shrink the
     // screen it reports.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))

@@ -2,11 +2,14 @@
 
 #include "support/Exception.h"
 
+#include <QThreadPool>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
+#include <latch>
 #include <libdeflate.h>
+#include <mutex>
 #include <thread>
 #include <vector>
 #include <zlib.h>
@@ -284,6 +287,19 @@ void compressLastBand(const QImage& image, const Layout& layout, Band& band)
     band.compressed.resize(size);
 }
 
+// Threads that live as long as the program. Each keeps its own heap, so the buffers one image frees are
+// reused by the next instead of piling up in the heaps of ever new threads.
+QThreadPool& bandWorkers()
+{
+    static QThreadPool pool;
+    static std::once_flag configured;
+    std::call_once(configured, [] {
+        pool.setExpiryTimeout(-1);
+        pool.setMaxThreadCount(int(std::max(1u, std::thread::hardware_concurrency())));
+    });
+    return pool;
+}
+
 std::vector<Band> planBands(const QImage& image, const Layout& layout)
 {
     const std::size_t total = (layout.rowBytes + 1) * std::size_t(image.height());
@@ -365,15 +381,15 @@ void EncodePNG(const QImage& bitmap, const PngSink& sink, const PngOptions& opti
         else
             compressBand(image, layout, band, last, deliver);
     };
-    std::vector<std::thread> workers;
-    workers.reserve(bands.size());
+    std::latch finished(std::ptrdiff_t(bands.size() - 1));
     for (std::size_t i = 1; i < bands.size(); ++i) {
         Band& band = bands[i];
         const bool last = i + 1 == bands.size();
-        workers.emplace_back([&runBand, &band, last] {
+        bandWorkers().start([&runBand, &band, last, &finished] {
             runBand(band, last, [&band](const uchar* data, std::size_t size) {
                 band.compressed.insert(band.compressed.end(), data, data + size);
             });
+            finished.count_down();
         });
     }
     // The first band streams straight to the sink while the others work; its failure must still wait for
@@ -382,12 +398,10 @@ void EncodePNG(const QImage& bitmap, const PngSink& sink, const PngOptions& opti
         runBand(bands[0], bands.size() == 1,
             [&writer](const uchar* data, std::size_t size) { writer.idat(data, size); });
     } catch (...) {
-        for (auto& worker : workers)
-            worker.join();
+        finished.wait();
         throw;
     }
-    for (auto& worker : workers)
-        worker.join();
+    finished.wait();
     for (const Band& band : bands) {
         if (band.failed)
             throw Exception(QStringLiteral("The image could not be compressed."));
