@@ -1,3 +1,4 @@
+#include "PictureWindow.h"
 #include "TestHome.h"
 #include "TestMain.h"
 #include "platform/InstanceClient.h"
@@ -13,23 +14,6 @@
 namespace {
 
 const QString Program = QStringLiteral(LUMETRA_BINARY_DIR "/lumetra");
-
-class PictureWindow : public QWidget
-{
-public:
-    PictureWindow(const QImage& picture, QPoint at, Qt::WindowFlags flags) : m_picture(picture)
-    {
-        setWindowFlags(flags);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(QRect(at, picture.size()));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_picture); }
-
-private:
-    QImage m_picture;
-};
 
 QImage pattern(QSize size, int seed)
 {

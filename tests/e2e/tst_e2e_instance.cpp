@@ -1,3 +1,4 @@
+#include "PictureWindow.h"
 #include "TestHome.h"
 #include "TestMain.h"
 #include "platform/InstanceClient.h"
@@ -18,23 +19,6 @@
 namespace {
 
 const QString Program = QStringLiteral(LUMETRA_BINARY_DIR "/lumetra");
-
-class PictureWindow : public QWidget
-{
-public:
-    explicit PictureWindow(const QImage& picture) : m_picture(picture)
-    {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(QRect(QPoint(0, 0), picture.size()));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_picture); }
-
-private:
-    QImage m_picture;
-};
 
 // Text and a smooth photo-like field, as a real screen has.
 QImage screenPicture()

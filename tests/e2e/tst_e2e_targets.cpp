@@ -1,3 +1,4 @@
+#include "PictureWindow.h"
 #include "Pictures.h"
 #include "PrintDesk.h"
 #include "TestHome.h"
@@ -18,23 +19,6 @@ namespace {
 
 const QString Program = QStringLiteral(LUMETRA_BINARY_DIR "/lumetra");
 const QString Capture = QStringLiteral(R"({"command":"capture"})");
-
-class PictureWindow : public QWidget
-{
-public:
-    PictureWindow(const QImage& picture, QPoint at) : m_picture(picture)
-    {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(QRect(at, picture.size()));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_picture); }
-
-private:
-    QImage m_picture;
-};
 
 // Text and a photo-like field, as a real screen has.
 QImage screenPicture()

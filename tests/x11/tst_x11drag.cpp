@@ -1,3 +1,4 @@
+#include "PictureWindow.h"
 #include "TestHome.h"
 #include "TestMain.h"
 #include "capture/Drag.h"
@@ -14,30 +15,6 @@
 #include <functional>
 
 namespace {
-
-class PictureWindow : public QWidget
-{
-public:
-    PictureWindow(const QImage& picture, QPoint at, bool framed = false) : m_picture(picture)
-    {
-        // Managed, so that the overlay can come above it as above any program's window.
-        if (!framed)
-            setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(QRect(at, picture.size()));
-    }
-    void setPicture(const QImage& picture)
-    {
-        m_picture = picture;
-        repaint();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_picture); }
-
-private:
-    QImage m_picture;
-};
 
 QImage pattern(QSize size)
 {
@@ -114,7 +91,8 @@ void TestX11Drag::whenActive(std::function<void(TFrmDrag*)> steps)
 void TestX11Drag::dragAcrossTheMonitorBoundary()
 {
     const QImage picture = pattern(QSize(1200, 900));
-    PictureWindow window(picture, QPoint(680, 40));
+    // Managed, so that the overlay can come above it as above any program's window.
+    PictureWindow window(picture, QPoint(680, 40), Qt::Window | Qt::FramelessWindowHint);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::qWait(200);

@@ -1,3 +1,4 @@
+#include "PictureWindow.h"
 #include "TestHome.h"
 #include "TestMain.h"
 #include "app/Main.h"
@@ -15,26 +16,6 @@
 #include <QWidget>
 
 namespace {
-
-// A window with a fixed picture that counts the presses it receives.
-class PictureWindow : public QWidget
-{
-public:
-    PictureWindow(const QImage& picture, QPoint at, Qt::WindowFlags flags) : m_picture(picture)
-    {
-        setWindowFlags(flags);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(QRect(at, picture.size()));
-    }
-    QList<QPoint> presses;
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_picture); }
-    void mousePressEvent(QMouseEvent* event) override { presses.append(event->globalPosition().toPoint()); }
-
-private:
-    QImage m_picture;
-};
 
 QImage pattern(QSize size)
 {

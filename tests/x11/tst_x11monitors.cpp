@@ -1,3 +1,4 @@
+#include "PictureWindow.h"
 #include "TestMain.h"
 #include "capture/Capture.h"
 #include "platform/x11/X11Screen.h"
@@ -6,26 +7,7 @@
 #include <QPainter>
 #include <QWidget>
 
-namespace {
-
-class PictureWindow : public QWidget
-{
-public:
-    PictureWindow(const QImage& picture, QPoint at) : m_picture(picture)
-    {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(QRect(at, picture.size()));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_picture); }
-
-private:
-    QImage m_picture;
-};
-
-} // namespace
+namespace { } // namespace
 
 // Two monitors on the dummy X server: DUMMY1 (1280x1024) left of the primary DUMMY0 (1920x1080), so the
 // primary starts at x 1280 and the left monitor at x 0.

@@ -1,3 +1,4 @@
+#include "PictureWindow.h"
 #include "TestMain.h"
 #include "capture/Capture.h"
 #include "platform/x11/X11Screen.h"
@@ -8,29 +9,6 @@
 #include <QWidget>
 
 namespace {
-
-// A window that shows a fixed picture, placed exactly where asked (no window-manager frame).
-class PictureWindow : public QWidget
-{
-public:
-    PictureWindow(const QImage& picture, QPoint at, bool framed = false) : m_picture(picture)
-    {
-        if (!framed)
-            setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(QRect(at, picture.size()));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.drawImage(0, 0, m_picture);
-    }
-
-private:
-    QImage m_picture;
-};
 
 QImage pattern(QSize size)
 {
@@ -184,7 +162,7 @@ void TestX11Screen::oneMonitor()
 
 void TestX11Screen::framedWindowBounds()
 {
-    PictureWindow window(pattern(QSize(320, 240)), QPoint(300, 200), true);
+    PictureWindow window(pattern(QSize(320, 240)), QPoint(300, 200), Qt::Window);
     window.setWindowTitle(QStringLiteral("framed"));
     QVERIFY(showAndWait(window));
     const auto id = WindowHandle(window.winId());
@@ -238,7 +216,7 @@ void TestX11Screen::framedWindowBounds()
 
 void TestX11Screen::activeWindowAndWindowAtPoint()
 {
-    PictureWindow window(pattern(QSize(200, 150)), QPoint(900, 600), true);
+    PictureWindow window(pattern(QSize(200, 150)), QPoint(900, 600), Qt::Window);
     QVERIFY(showAndWait(window));
     window.activateWindow();
     QTRY_COMPARE(m_screen.activeWindow(), WindowHandle(window.winId()));
