@@ -232,12 +232,7 @@ void TFrmLumetra::ChkAreaChange()
         FrmArea->show();
         break;
     case csWindowControl: {
-        auto line = new TFrmLine(m_platform.screen(), this);
-        connect(line, &QObject::destroyed, this, [this, line] {
-            if (FrmLine == line)
-                FrmLine = nullptr;
-        });
-        FrmLine = line;
+        FrmLine = new TFrmLine(m_platform.screen(), this);
         FrmLine->show();
         break;
     }

@@ -138,7 +138,8 @@ public:
     TFrmHotKey* FrmHotKey = nullptr;
     TFrmSize* FrmSize = nullptr;
     TFrmArea* FrmArea = nullptr;
-    TFrmLine* FrmLine = nullptr;
+    // Guarded: the outline closes itself (delete on close) when a capture starts.
+    QPointer<TFrmLine> FrmLine;
     // Those of the secondary windows that exist, for work that applies to all of them (translation).
     QList<QWidget*> secondaryWindows() const;
 
