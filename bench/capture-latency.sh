@@ -11,28 +11,14 @@ tools/deps.sh bench
 # Other work on the machine disturbs the figures less at a raised priority (all tools get the same).
 [[ $(id -u) -eq 0 ]] && renice -n -15 $$ >/dev/null
 
-work=$(mktemp -d /tmp/lumetra-bench-XXXXXX)
-mkdir -p "$work/run" "$work/config/Brenholt" "$work/out" "$work/scrot" "$work/flameshot" "$work/home"
-chmod 700 "$work/run"
-export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" HOME="$work/home"
-printf '[General]\npath=%s\nmouse=0\n' "$work/out" >"$work/config/Brenholt/Lumetra.conf"
-
-pids=()
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp 2>/dev/null)
-pids+=($!)
-read -r -t 15 number <&3
-export DISPLAY=":$number"
+source bench/desk.sh
+desk_need Xvfb scrot flameshot dbus-daemon
+desk_start
+mkdir -p "$work/out" "$work/scrot" "$work/flameshot"
+printf '[General]\npath=%s\nmouse=0\n' "$work/out" >"$config"
 "$build/bench/show-picture" &
 pids+=($!)
-"$build/lumetra" /start &
-pids+=($!)
-for _ in $(seq 200); do [[ -S "$work/run/TFrmLumetra" ]] && break; sleep 0.05; done
+desk_start_lumetra
 sleep 1
 
 # flameshot talks to its own daemon over D-Bus; it gets a private session bus.
@@ -65,10 +51,10 @@ for ((i = 0; i < runs; i++)); do
     time_it flameshot flameshot_capture
 done
 
-median() { tr ' ' '\n' <<<"$1" | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
-lm=$(median "${times[lumetra]}")
-sm=$(median "${times[scrot]}")
-fm=$(median "${times[flameshot]}")
+median_of() { tr ' ' '\n' <<<"$1" | grep -v '^$' | median; }
+lm=$(median_of "${times[lumetra]}")
+sm=$(median_of "${times[scrot]}")
+fm=$(median_of "${times[flameshot]}")
 echo "runs: $runs, screen 1920x1080 (text and photo), times in ms"
 printf '%-10s median %8.1f   all: %s\n' lumetra "$lm" "${times[lumetra]}" scrot "$sm" "${times[scrot]}" \
     flameshot "$fm" "${times[flameshot]}"

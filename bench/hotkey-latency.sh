@@ -9,46 +9,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-15}
-for tool in Xvfb openbox xdotool xsetroot c++; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing: run tools/deps.sh test" >&2; exit 1; }
-done
+source bench/desk.sh
+desk_need Xvfb openbox xdotool xsetroot c++
 [[ -x "$build/lumetra" ]] || { echo "no $build/lumetra: build it first" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/lumetra-bench-XXXXXX)
-chmod 700 "$work"
-mkdir -p "$work/config/Brenholt" "$work/captures" "$work/run"
-chmod 700 "$work/run"
-printf '[General]\npath=%s\nsound=1\n' "$work/captures" >"$work/config/Brenholt/Lumetra.conf"
-# Debian's openbox would take Print for its own screenshot command.
-sed '/<keybind key="Print">/,/<\/keybind>/d' /etc/xdg/openbox/rc.xml >"$work/openbox-rc.xml"
-
+desk_start wm
+mkdir -p "$work/captures"
+printf '[General]\npath=%s\nsound=1\n' "$work/captures" >"$config"
 c++ -O2 -std=c++20 bench/hotkey-press.cpp -o "$work/hotkey-press" -lxcb -lxcb-xtest ||
     { echo "cannot build bench/hotkey-press.cpp: run tools/deps.sh bench" >&2; exit 1; }
-
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp 2>/dev/null)
-pids+=($!)
-read -r -t 15 number <&3 || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$number" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work"
-openbox --sm-disable --config-file "$work/openbox-rc.xml" >/dev/null 2>&1 &
-pids+=($!)
 # A patterned desktop rather than a black one, so that the PNG writer has something to compress.
 xsetroot -mod 7 5 -fg '#3a6ea5' -bg '#f0e6d2' 2>/dev/null || true
-sleep 1
-"$build/lumetra" /start >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do [[ -S "$work/run/TFrmLumetra" ]] && break; sleep 0.05; done
-[[ -S "$work/run/TFrmLumetra" ]] || { echo "Lumetra did not start" >&2; exit 1; }
+desk_start_lumetra
 
 now() { date +%s%N; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # One warm-up press, not counted.
 xdotool key Print

@@ -8,24 +8,14 @@ build=${1:-build-bench}
 count=${2:-200}
 tools/deps.sh bench
 
-work=$(mktemp -d /tmp/lumetra-memory-XXXXXX)
-mkdir -p "$work/run" "$work/config/Brenholt" "$work/out"
-chmod 700 "$work/run"
-export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config"
-printf '[General]\npath=%s\n' "$work/out" >"$work/config/Brenholt/Lumetra.conf"
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
-
-exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp 2>/dev/null)
-pids+=($!)
-read -r -t 15 number <&3
-export DISPLAY=":$number"
+source bench/desk.sh
+desk_need Xvfb
+desk_start
+mkdir -p "$work/out"
+printf '[General]\npath=%s\n' "$work/out" >"$config"
 "$build/bench/show-picture" &
 pids+=($!)
-"$build/lumetra" /start &
-lumetra=$!
-pids+=($lumetra)
-for _ in $(seq 200); do [[ -S "$work/run/TFrmLumetra" ]] && break; sleep 0.05; done
+desk_start_lumetra
 sleep 2
 
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$lumetra/status"; }
@@ -34,12 +24,12 @@ idle=$(rss)
 first=$(rss)
 for ((i = 1; i < count; i++)); do
     "$build/lumetra" --command '{"command":"capture"}' >/dev/null
-    [[ $i -eq 100 ]] && half=$(rss)
+    ((i == count / 2)) && half=$(rss)
 done
 last=$(rss)
 files=$(ls "$work/out" | wc -l)
 echo "idle after start:          $((idle / 1024)) MiB ($idle KiB)"
 echo "after the first capture:   $((first / 1024)) MiB ($first KiB)"
-echo "after 101 captures:        $((half / 1024)) MiB ($half KiB)"
+echo "after $((count / 2 + 1)) captures:        $((half / 1024)) MiB ($half KiB)"
 echo "after $count captures:        $((last / 1024)) MiB ($last KiB)"
 echo "growth from capture 1 to $count: $(((last - first) / 1024)) MiB ($((last - first)) KiB); files written: $files"
