@@ -33,17 +33,6 @@ QImage screenPicture()
     return image;
 }
 
-QImage quarters(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y,
-                y < height / 2 ? (x < width / 2 ? qRgb(255, 0, 0) : qRgb(0, 160, 0))
-                               : (x < width / 2 ? qRgb(0, 0, 255) : qRgb(0, 0, 0)));
-    return image;
-}
-
 QImage decodeWebP(const QByteArray& data, bool* lossless)
 {
     WebPBitstreamFeatures features {};
@@ -294,7 +283,7 @@ void TestE2ETargets::clipboardOutlivesTheHiddenWindow()
 void TestE2ETargets::printerPrintsThePicture()
 {
     // A small window under the pointer, taken by the window-control source, so that the print fits a page.
-    const QImage small = quarters(100, 50);
+    const QImage small = Pictures::quarters(100, 50);
     PictureWindow window(small, QPoint(700, 500));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

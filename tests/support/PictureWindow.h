@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
 
 // A window that shows a fixed picture at a fixed place, so that a test knows every pixel a capture must
@@ -39,3 +40,13 @@ protected:
 private:
     QImage m_picture;
 };
+
+// Shows a window and waits until it is exposed and its first paint has reached the server.
+inline bool showAndWait(QWidget& window)
+{
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return false;
+    QTest::qWait(200);
+    return true;
+}

@@ -45,6 +45,18 @@ inline QImage screen(int width, int height)
     return image;
 }
 
+// Quarters of distinct colours, so that a print or a scaled copy shows its orientation and size.
+inline QImage quarters(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y,
+                y < height / 2 ? (x < width / 2 ? qRgb(255, 0, 0) : qRgb(0, 160, 0))
+                               : (x < width / 2 ? qRgb(0, 0, 255) : qRgb(0, 0, 0)));
+    return image;
+}
+
 // Peak signal-to-noise ratio over the three colour channels, in dB; 99 for identical pictures.
 inline double psnr(const QImage& a, const QImage& b)
 {

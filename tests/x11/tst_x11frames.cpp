@@ -26,15 +26,6 @@ QImage pattern(QSize size)
     return image;
 }
 
-bool showAndWait(QWidget& window)
-{
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return false;
-    QTest::qWait(200);
-    return true;
-}
-
 const Qt::WindowFlags Bare = Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint;
 const Qt::WindowFlags Managed = Qt::Window | Qt::FramelessWindowHint;
 

@@ -11,18 +11,6 @@
 
 namespace {
 
-// Quarters of distinct colours, so that the print shows its orientation and size.
-QImage quarters(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y,
-                y < height / 2 ? (x < width / 2 ? qRgb(255, 0, 0) : qRgb(0, 160, 0))
-                               : (x < width / 2 ? qRgb(0, 0, 255) : qRgb(0, 0, 0)));
-    return image;
-}
-
 // The bounding box of everything that is not white on the page.
 QRect inked(const QImage& page)
 {
@@ -76,7 +64,7 @@ void TestX11Printer::noDefaultPrinter()
     QVERIFY(!printer.begin(QStringLiteral("test"), &error));
     QCOMPARE(error, QStringLiteral("No default printer is set up."));
     try {
-        PrintBitmap(*m_platform, quarters(10, 10), 96);
+        PrintBitmap(*m_platform, Pictures::quarters(10, 10), 96);
         QFAIL("printing without a printer succeeded");
     } catch (const Exception& failure) {
         QCOMPARE(failure.message(), QStringLiteral("No default printer is set up."));
@@ -99,7 +87,7 @@ void TestX11Printer::printsAtWholeFactorsInTheCorner()
     const QString blank = m_print->pdfFiles().first();
 
     // 100 × 50 screen pixels at 96 per inch on 300 dpi: three dots a pixel, 300 × 150 dots.
-    PrintBitmap(*m_platform, quarters(100, 50), 96);
+    PrintBitmap(*m_platform, Pictures::quarters(100, 50), 96);
     QTRY_COMPARE_WITH_TIMEOUT(m_print->pdfFiles().size(), 2, 60000);
     QStringList files = m_print->pdfFiles();
     files.removeAll(blank);

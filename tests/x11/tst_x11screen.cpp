@@ -19,16 +19,6 @@ QImage pattern(QSize size)
     return image;
 }
 
-bool showAndWait(QWidget& window)
-{
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return false;
-    // Give the server time to have the first paint on screen.
-    QTest::qWait(200);
-    return true;
-}
-
 } // namespace
 
 class TestX11Screen : public QObject
