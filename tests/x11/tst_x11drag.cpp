@@ -80,6 +80,9 @@ void TestX11Drag::whenActive(std::function<void(TFrmDrag*)> steps)
             TFrmDrag* overlay = openOverlay();
             QVERIFY(QTest::qWaitForWindowExposed(overlay));
             QTRY_COMPARE(m_platform->screen().activeWindow(), WindowHandle(overlay->winId()));
+            // The server may say so before the overlay has read its focus event; a step taken in between
+            // would look to it like a window manager slow to hand the focus over.
+            QTRY_VERIFY(overlay->isActiveWindow());
             QCOMPARE(overlay->geometry(), QRect(0, 0, 3200, 1080));
             steps(overlay);
         }();
@@ -144,11 +147,19 @@ void TestX11Drag::anotherWindowActivatedCancels()
         QVERIFY(xdotool({ QStringLiteral("mousemove"), QStringLiteral("2000"), QStringLiteral("600"),
             QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
             QStringLiteral("2100"), QStringLiteral("650") }));
-        QVERIFY(xdotool({ QStringLiteral("windowactivate"), otherWindow }));
-        QElapsedTimer timer;
-        timer.start();
-        QTRY_VERIFY_WITH_TIMEOUT(!shown->isVisible(), 2000);
-        cancelMs = timer.elapsed();
+        // The window manager focuses a window it sees clicked; on a busy machine it may do so after the
+        // activation below and drop it, which is no fault of the overlay: then the activation is repeated.
+        QTest::qWait(200);
+        for (int attempt = 0; attempt < 5 && cancelMs < 0; ++attempt) {
+            QVERIFY(xdotool({ QStringLiteral("windowactivate"), otherWindow }));
+            QElapsedTimer timer;
+            timer.start();
+            if (QTest::qWaitFor([&] { return !shown->isVisible(); }, 1000))
+                cancelMs = timer.elapsed();
+            else
+                QVERIFY2(m_platform->screen().activeWindow() != otherWindow.toUInt(),
+                    "the other window is active but the overlay stays");
+        }
         xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") });
     });
     QVERIFY(overlay->ShowModal());
