@@ -18,7 +18,7 @@ mkdir -p "$work/out" "$work/scrot" "$work/flameshot"
 printf '[General]\npath=%s\nmouse=0\n' "$work/out" >"$config"
 "$build/bench/show-picture" &
 pids+=($!)
-desk_start_lumetra
+desk_start_lumetra "$build"
 sleep 1
 
 # flameshot talks to its own daemon over D-Bus; it gets a private session bus.

@@ -38,9 +38,10 @@ desk_stop() {
     rm -rf "$work"
 }
 
-# Starts the running copy hidden and waits for its command socket.
+# Starts the running copy from the given build folder, hidden, and waits for its command socket; its pid
+# is left in $lumetra.
 desk_start_lumetra() {
-    "$build/lumetra" /start >/dev/null 2>&1 &
+    "$1/lumetra" /start >/dev/null 2>&1 &
     lumetra=$!
     pids+=($lumetra)
     for _ in $(seq 200); do [[ -S "$XDG_RUNTIME_DIR/TFrmLumetra" ]] && return; sleep 0.05; done

@@ -20,7 +20,7 @@ c++ -O2 -std=c++20 bench/hotkey-press.cpp -o "$work/hotkey-press" -lxcb -lxcb-xt
     { echo "cannot build bench/hotkey-press.cpp: run tools/deps.sh bench" >&2; exit 1; }
 # A patterned desktop rather than a black one, so that the PNG writer has something to compress.
 xsetroot -mod 7 5 -fg '#3a6ea5' -bg '#f0e6d2' 2>/dev/null || true
-desk_start_lumetra
+desk_start_lumetra "$build"
 
 now() { date +%s%N; }
 

@@ -15,7 +15,7 @@ mkdir -p "$work/out"
 printf '[General]\npath=%s\n' "$work/out" >"$config"
 "$build/bench/show-picture" &
 pids+=($!)
-desk_start_lumetra
+desk_start_lumetra "$build"
 sleep 2
 
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$lumetra/status"; }
