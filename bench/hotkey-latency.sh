@@ -7,7 +7,7 @@
 # is already connected). Prints every run and the medians.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
+build=${1:-build-bench}
 runs=${2:-15}
 source bench/desk.sh
 desk_need Xvfb openbox xdotool xsetroot c++
