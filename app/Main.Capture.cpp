@@ -1,9 +1,7 @@
-// The capture dispatch: from the hotkey or the external command to a file, the clipboard or a printer.
+// The capture dispatch: from the hotkey or the external command to the chosen target.
 
 #include "Main.h"
 
-#include "app/save/Save.h"
-#include "app/save/WebPLibrary.h"
 #include "capture/Area.h"
 #include "capture/Drag.h"
 #include "capture/Line.h"
@@ -25,46 +23,52 @@ Q_LOGGING_CATEGORY(lcCapture, "lumetra.capture", QtWarningMsg)
 namespace {
 
 const QString CaptureFailed = QStringLiteral("캡쳐가 실패하였습니다.");
-const QString FileNotFound = QStringLiteral("\"%s\" 파일이 없습니다.");
 // The maker's error-help pages, one per message.
 const QString ErrorHelpPage = QStringLiteral("https://help.brenholt.example/?app=lumetra&msg=%1");
-
-[[noreturn]] void notAvailable(const QString& what)
-{
-    throw Exception(QStringLiteral("%1 is not available in this version.").arg(what));
-}
 
 } // namespace
 
 void TFrmLumetra::Start()
 {
+    // Commands can arrive while the start-up shows a message, before the engine exists.
+    if (!FCapture)
+        return;
     const int source = ChkArea->currentIndex();
-    const int target = ChkSaveTo->currentIndex();
-    if (source != csColorPick) {
-        const bool refused = (target == stMP4 && source != csFullScreen && source != csRegion)
-            || (target == stFloating && source == csWebPage);
-        if (refused) {
-            ShowMessage(
-                MessageIcon::Information, TranslateText(QStringLiteral("지원하지 않는 캡쳐영역입니다.")));
+    Target* target = m_targets->at(ChkSaveTo->currentIndex());
+    if (source != csColorPick && target && !target->Accepts(source)) {
+        ShowMessage(MessageIcon::Information, TranslateText(QStringLiteral("지원하지 않는 캡쳐영역입니다.")));
+        return;
+    }
+    if (target && target->Records()) {
+        if (FStatus == stIdle) {
+            if (const auto problem = target->Check())
+                ShowUnavailable(*problem);
+            else
+                RecordStart();
+        } else if (FStatus == stRunning) {
+            RecordStop();
+        }
+        return;
+    }
+    if (FStatus != stIdle)
+        return;
+    // Told before anything happens, the capture sound included.
+    if (!SourceAvailable(source))
+        return;
+    if (target) {
+        if (const auto problem = target->Check()) {
+            ShowUnavailable(*problem);
             return;
         }
     }
-    if (target == stMP4) {
-        if (FStatus == stIdle)
-            RecordStart();
-        else if (FStatus == stRunning)
-            RecordStop();
-        return;
-    }
-    if (FStatus == stIdle)
-        CaptureStart();
+    CaptureStart();
 }
 
 void TFrmLumetra::CaptureStart()
 {
     FStatus = stRunning;
     const int source = ChkArea->currentIndex();
-    const int target = ChkSaveTo->currentIndex();
+    Target* target = m_targets->at(ChkSaveTo->currentIndex());
     auto fail = [this](const QString& reason) {
         ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + reason);
     };
@@ -72,8 +76,7 @@ void TFrmLumetra::CaptureStart()
     if (ChkSound2->isChecked() && source != csDrag)
         PlayCaptureSound();
 
-    QImage bitmap;
-    QRect rect;
+    Shot shot;
     bool haveBitmap = false;
     QElapsedTimer timer;
     timer.start();
@@ -81,10 +84,10 @@ void TFrmLumetra::CaptureStart()
     try {
         if (source == csDrag) {
             auto drag = new TFrmDrag(m_platform, this);
-            drag->Capture(bitmap, rect);
+            drag->Capture(shot.bitmap, shot.rect);
             if (!drag->ShowModal())
                 throw ECaptureError(QStringLiteral("The screen could not be read."));
-            if (bitmap.isNull()) {
+            if (shot.bitmap.isNull()) {
                 FStatus = stIdle;
                 return;
             }
@@ -94,7 +97,7 @@ void TFrmLumetra::CaptureStart()
         } else if (source == csColorPick) {
             CaptureColor();
         } else {
-            Capture(bitmap, rect);
+            Capture(shot.bitmap, shot.rect);
             haveBitmap = true;
         }
     } catch (const Exception& error) {
@@ -107,24 +110,19 @@ void TFrmLumetra::CaptureStart()
         return;
     }
 
-    if (haveBitmap) {
-        qCDebug(lcCapture) << "took" << bitmap.size() << "in" << timer.nsecsElapsed() / 1000 << "us";
+    if (haveBitmap && target) {
+        qCDebug(lcCapture) << "took" << shot.bitmap.size() << "in" << timer.nsecsElapsed() / 1000 << "us";
         timer.restart();
         try {
-            if (target == stTXT)
-                notAvailable(QStringLiteral("Text recognition"));
-            SaveToTarget(target, bitmap, rect);
+            target->Deliver(shot);
             if (ChkSound3->isChecked())
                 PlayCaptureSound();
-            if (target == stImageStore)
-                notAvailable(QStringLiteral("Uploading"));
         } catch (const Exception& error) {
             fail(error.message());
         } catch (const std::exception& error) {
             fail(QString::fromLocal8Bit(error.what()));
         }
-        qCDebug(lcCapture) << "target" << target << "done in" << timer.nsecsElapsed() / 1000 << "us";
-        bitmap = QImage();
+        qCDebug(lcCapture) << "delivered in" << timer.nsecsElapsed() / 1000 << "us";
     }
     FStatus = stIdle;
 }
@@ -158,47 +156,27 @@ void TFrmLumetra::Capture(QImage& bitmap, QRect& rect)
         throw ECaptureError(QStringLiteral("The screen could not be read."));
 }
 
-void TFrmLumetra::SaveToTarget(int target, QImage& bitmap, const QRect& /*rect*/)
-{
-    switch (target) {
-    case stPNG:
-        SaveBitmapPNG(bitmap, NewFilename(QStringLiteral("png")));
-        break;
-    case stJPG:
-        SaveBitmapJPG(bitmap, NewFilename(QStringLiteral("jpg")), Quality(ChkJPEG_qual));
-        break;
-    case stGIF:
-        SaveBitmapGIF(bitmap, NewFilename(QStringLiteral("gif")));
-        break;
-    case stBMP:
-        SaveBitmapBMP(bitmap, NewFilename(QStringLiteral("bmp")));
-        break;
-    case stWebP:
-        SaveBitmapWebP(bitmap, NewFilename(QStringLiteral("webp")), Quality(ChkWebP_qual));
-        break;
-    case stClipboard:
-        // An empty picture would throw away what the user had copied, for nothing.
-        if (bitmap.isNull())
-            throw Exception(QStringLiteral("The image is empty; the clipboard was left as it was."));
-        CopyBitmapToClipboard(m_platform, bitmap);
-        break;
-    case stPrinter: {
-        const QScreen* current = screen();
-        PrintBitmap(m_platform, bitmap, current ? int(current->logicalDotsPerInch()) : 96);
-        break;
-    }
-    case stFloating:
-        notAvailable(QStringLiteral("The floating window"));
-    default:
-        break; // MP4 records instead; TXT and the image store are handled by the caller
-    }
-}
-
 int TFrmLumetra::Quality(QComboBox* list) const
 {
     if (list->currentIndex() < 0)
         return 90;
     return list->currentText().toInt();
+}
+
+int TFrmLumetra::JpegQuality() const
+{
+    return Quality(ChkJPEG_qual);
+}
+
+int TFrmLumetra::WebPQuality() const
+{
+    return Quality(ChkWebP_qual);
+}
+
+int TFrmLumetra::PixelsPerInch() const
+{
+    const QScreen* current = screen();
+    return current ? int(current->logicalDotsPerInch()) : 96;
 }
 
 void TFrmLumetra::PlayCaptureSound()
@@ -226,7 +204,12 @@ void TFrmLumetra::ChkAreaChange()
     switch (ChkArea->currentIndex()) {
     case csRegion:
         if (!FrmArea) {
-            FrmArea = new TFrmArea(*this);
+            FrmArea = new TFrmArea(this, m_platform.screen(), FrmSize, *this);
+            connect(FrmArea, &TFrmArea::ClosedByUser, this, [this] {
+                // The source list shows full screen without running its change handling.
+                ChkArea->setCurrentIndex(csFullScreen);
+                SaveConfig(QStringLiteral("area"), int(csFullScreen));
+            });
             FrmArea->FormCreate();
         }
         FrmArea->show();
@@ -247,6 +230,15 @@ void TFrmLumetra::ChkAreaChange()
     ChkArea->setEnabled(true);
 }
 
+bool TFrmLumetra::SourceAvailable(int source)
+{
+    if (source != csWebPage && source != csColorPick)
+        return true;
+    ShowMessage(MessageIcon::Information,
+        TranslateText(QStringLiteral("This capture source is not available in this version.")));
+    return false;
+}
+
 void TFrmLumetra::ChkSaveToChange()
 {
     int width = 145;
@@ -259,12 +251,6 @@ void TFrmLumetra::ChkSaveToChange()
     case stWebP:
         width = 82;
         beside = ChkWebP_qual;
-        if (!WebPLibrary::available()) {
-            ShowFileNotFound(WebPLibrary::FileName, QStringLiteral("webpnotfound"));
-            ChkSaveTo->setCurrentIndex(stPNG);
-            width = 145;
-            beside = nullptr;
-        }
         break;
     case stTXT:
         width = 72;
@@ -273,18 +259,36 @@ void TFrmLumetra::ChkSaveToChange()
     default:
         break;
     }
-    ChkSaveTo->resize(Scaled(width), ChkSaveTo->height());
-    for (QComboBox* list : { ChkJPEG_qual, ChkWebP_qual, ChkOCR_lang })
-        list->setVisible(list == beside);
+    auto arrange = [&] {
+        ChkSaveTo->resize(Scaled(width), ChkSaveTo->height());
+        for (QComboBox* list : { ChkJPEG_qual, ChkWebP_qual, ChkOCR_lang })
+            list->setVisible(list == beside);
+    };
+    const Target* target = m_targets->at(ChkSaveTo->currentIndex());
+    if (const auto problem = target ? target->Check() : std::nullopt) {
+        width = 145;
+        beside = nullptr;
+        if (problem->fallBackFirst) {
+            ChkSaveTo->setCurrentIndex(stPNG);
+            arrange();
+        }
+        ShowUnavailable(*problem);
+        ChkSaveTo->setCurrentIndex(stPNG);
+    }
+    arrange();
     SaveConfig(QStringLiteral("saveto"), ChkSaveTo->currentIndex());
 }
 
-void TFrmLumetra::ShowFileNotFound(const QString& file, const QString& helpTopic)
+void TFrmLumetra::ShowUnavailable(const Unavailable& problem)
 {
-    QString text = TranslateText(FileNotFound);
-    text.replace(QLatin1String("%s"), file);
-    ShowMessage(MessageIcon::Information, text);
-    ShellOpen(m_platform.shell(), ErrorHelpPage.arg(helpTopic));
+    ShowMessage(MessageIcon::Information, problem.text);
+    if (!problem.helpTopic.isEmpty())
+        ShellOpen(m_platform.shell(), ErrorHelpPage.arg(problem.helpTopic));
+}
+
+bool TFrmLumetra::IsRecording() const
+{
+    return false;
 }
 
 void TFrmLumetra::RecordStart() { }

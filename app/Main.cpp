@@ -60,7 +60,10 @@ const QStringList QualityCaptions = { QStringLiteral("100"), QStringLiteral("90"
 } // namespace
 
 TFrmLumetra::TFrmLumetra(Platform& platform, QStringList arguments, QWidget* parent)
-    : QWidget(parent), m_platform(platform), m_arguments(std::move(arguments))
+    : QWidget(parent)
+    , m_platform(platform)
+    , m_targets(std::make_unique<TargetTable>(*this))
+    , m_arguments(std::move(arguments))
 {
     setObjectName(QStringLiteral("FrmLumetra"));
     // A fixed single border with only the close button.
@@ -200,7 +203,7 @@ void TFrmLumetra::FormCreate()
     SetPrintScreenSnipping(0);
     // 9.
     CreateHotKeyWindow();
-    FrmSize = new TFrmSize(*this);
+    FrmSize = new TFrmSize(this);
     FrmSize->FormCreate();
     // 10.
     ChkAreaChange();
@@ -234,11 +237,6 @@ bool TFrmLumetra::HasArgument(const QString& argument) const
 {
     // Only the first argument counts, compared exactly.
     return !m_arguments.isEmpty() && m_arguments.first() == argument;
-}
-
-bool TFrmLumetra::IsRecording() const
-{
-    return false;
 }
 
 void TFrmLumetra::closeEvent(QCloseEvent* event)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "capture/Area.h"
 #include "capture/Capture.h"
+#include "capture/CaptureSource.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ScreenSource.h"
+#include "targets/Target.h"
+#include "targets/Targets.h"
 
 #include <QImage>
 #include <QList>
@@ -20,46 +24,18 @@ class QMenu;
 class QPushButton;
 class QStackedWidget;
 class QSystemTrayIcon;
-class TFrmArea;
 class TFrmHotKey;
 class TFrmLine;
 class TFrmSize;
 class TConfig;
 
-// Indexes of the source list.
-enum CaptureSource {
-    csFullScreen = 0,
-    csRegion = 1,
-    csDrag = 2,
-    csActiveWindow = 3,
-    csWindowControl = 4,
-    csWebPage = 5,
-    csColorPick = 6,
-};
-
-// Indexes of the target list.
-enum SaveTarget {
-    stPNG = 0,
-    stJPG = 1,
-    stGIF = 2,
-    stBMP = 3,
-    stWebP = 4,
-    stMP4 = 5,
-    stTXT = 6,
-    stClipboard = 7,
-    stImageStore = 8,
-    stPrinter = 9,
-    stFloating = 10,
-};
-
 // The main window and the controller of the whole program: start-up, the external commands, the
 // settings, the capture dispatch and the menus. Its handlers live in one source file per concern
-// (Main.Commands.cpp, Main.Capture.cpp, Main.Naming.cpp, ...).
-class TFrmLumetra : public QWidget
+// (Main.Commands.cpp, Main.Capture.cpp, Main.Naming.cpp, ...). The windows and targets it drives know it
+// only through the narrow interfaces they are given.
+class TFrmLumetra : public QWidget, public RecordingControl, public TargetHost
 {
     Q_OBJECT
-    // Closing the region frame stops a running recording.
-    friend class TFrmArea;
 
 public:
     enum TStatus { stIdle, stRunning, stBusy };
@@ -92,7 +68,7 @@ public:
     void ChkSaveToChange();
 
     // Output file naming.
-    QString NewFilename(const QString& ext);
+    QString NewFilename(const QString& ext) override;
     int FindHighestNumber();
 
     // Write-through settings: one value per call.
@@ -123,8 +99,17 @@ public:
     // Design pixels (96 per inch) to this window's pixels.
     int Scaled(int value) const;
 
-    bool IsRecording() const;
-    Platform& platform() const { return m_platform; }
+    // The recording: true while a recorder exists; asks the running one to stop.
+    bool IsRecording() const override;
+    void RecordStop() override;
+
+    // What the targets ask of the window.
+    int JpegQuality() const override;
+    int WebPQuality() const override;
+    int PixelsPerInch() const override;
+    Platform& platform() const override { return m_platform; }
+    // The target list's objects, in its order.
+    const TargetTable& Targets() const { return *m_targets; }
 
     // State of the running program.
     std::unique_ptr<TCapture> FCapture;
@@ -222,22 +207,22 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
     void PlayCaptureSound();
-    // Hands the bitmap to the chosen target; throws on failure.
-    void SaveToTarget(int target, QImage& bitmap, const QRect& rect);
     int Quality(QComboBox* list) const;
-    // The "file not found" box for a file a target needs, then the matching error-help page.
-    void ShowFileNotFound(const QString& file, const QString& helpTopic);
+    // Tells the user why a target cannot run and opens its error-help page.
+    void ShowUnavailable(const Unavailable& problem);
+    // Sources this version does not have yet say so when chosen or used; false for those.
+    bool SourceAvailable(int source);
     // A box titled with the translated caption, showing the text as given.
     MessageResult ShowMessage(
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);
     bool HasArgument(const QString& argument) const;
 
-    // Joined by the recording, text-recognition, sharing and colour-picker parts of the program.
+    // Joined by the recording and colour-picker parts of the program.
     void RecordStart();
-    void RecordStop();
     void CaptureColor();
 
     Platform& m_platform;
+    std::unique_ptr<TargetTable> m_targets;
     QStringList m_arguments;
     bool m_destroyed = false;
 };

@@ -2,7 +2,7 @@
 // Prints time per image (Google Benchmark) and the compressed size as a counter.
 
 #include "MixedScreen.h"
-#include "app/save/PngEncoder.h"
+#include "save/PngEncoder.h"
 
 #include <QGuiApplication>
 

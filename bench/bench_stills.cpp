@@ -3,10 +3,10 @@
 // Usage: bench_stills [runs]   (needs cjpeg, convert and cwebp on PATH; tools/deps.sh bench)
 
 #include "Pictures.h"
-#include "app/save/GifEncoder.h"
-#include "app/save/Quantizer.h"
-#include "app/save/Rgb32Rows.h"
-#include "app/save/Save.h"
+#include "save/GifEncoder.h"
+#include "save/Quantizer.h"
+#include "save/Rgb32Rows.h"
+#include "save/Save.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -3,8 +3,6 @@
 #include "Area.h"
 
 #include "Size.h"
-#include "app/Main.h"
-#include "platform/Platform.h"
 #include "platform/ScreenSource.h"
 #include "support/Q.Config.h"
 
@@ -59,9 +57,8 @@ Qt::CursorShape CursorOf(TFrmArea::Hit hit)
 
 void TFrmArea::LoadPlacement()
 {
-    ScreenSource& screen = m_main.platform().screen();
-    const QList<Monitor> monitors = screen.monitors();
-    QRect primary = monitors.isEmpty() ? screen.virtualScreen() : monitors.first().geometry;
+    const QList<Monitor> monitors = m_screen.monitors();
+    QRect primary = monitors.isEmpty() ? m_screen.virtualScreen() : monitors.first().geometry;
     for (const Monitor& monitor : monitors) {
         if (monitor.primary)
             primary = monitor.geometry;
@@ -93,7 +90,7 @@ void TFrmArea::LoadPlacement()
 
     // Strictly inside the desktop, as the placement was always judged; in 64 bits, because the stored
     // numbers can be anything.
-    const QRect desk = screen.virtualScreen();
+    const QRect desk = m_screen.virtualScreen();
     const qint64 right = qint64(left) + width, bottom = qint64(top) + height;
     bool valid = desk.left() < left && right < qint64(desk.left()) + desk.width() && desk.top() < top
         && bottom < qint64(desk.top()) + desk.height();
@@ -170,7 +167,7 @@ void TFrmArea::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const Hit hit = HitTest(event->position().toPoint(), size(), HeaderHeight(), m_main.IsRecording());
+    const Hit hit = HitTest(event->position().toPoint(), size(), HeaderHeight(), m_recording.IsRecording());
     if (hit != Hit::Default)
         StartSystemDrag(hit, event->globalPosition().toPoint());
 }
@@ -181,7 +178,8 @@ void TFrmArea::mouseMoveEvent(QMouseEvent* event)
         FollowDrag(event->globalPosition().toPoint());
         return;
     }
-    setCursor(CursorOf(HitTest(event->position().toPoint(), size(), HeaderHeight(), m_main.IsRecording())));
+    setCursor(
+        CursorOf(HitTest(event->position().toPoint(), size(), HeaderHeight(), m_recording.IsRecording())));
 }
 
 void TFrmArea::mouseReleaseEvent(QMouseEvent*)

@@ -1,21 +1,16 @@
 #include "Area.h"
 
 #include "Size.h"
-#include "app/Main.h"
-#include "platform/Platform.h"
-#include "platform/ScreenSource.h"
 #include "support/Q.Translate.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QSpinBox>
 #include <QTimer>
 #include <QWindow>
 
@@ -42,12 +37,17 @@ QPixmap CloseIcon(int size)
 
 } // namespace
 
-TFrmArea::TFrmArea(TFrmLumetra& main)
-    : QWidget(&main, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_main(main)
+TFrmArea::TFrmArea(QWidget* owner, ScreenSource& screen, TFrmSize* sizes, RecordingControl& recording)
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    , m_screen(screen)
+    , m_sizes(sizes)
+    , m_recording(recording)
 {
     setObjectName(QStringLiteral("FrmArea"));
     setWindowTitle(QStringLiteral("영역지정 - ") + ProductCaption);
     CreateComponents();
+    if (sizes)
+        connect(sizes, &TFrmSize::SizeApplied, this, &TFrmArea::SetSize);
 }
 
 TFrmArea::~TFrmArea()
@@ -133,10 +133,10 @@ void TFrmArea::CreateComponents()
     connect(PopSize_2, &QAction::triggered, this, [this] { PresetClick(2); });
     connect(PopSize_3, &QAction::triggered, this, [this] { PresetClick(3); });
     connect(PopConfig, &QAction::triggered, this, [this] {
-        if (TFrmSize* sizes = m_main.FrmSize) {
-            sizes->show();
-            sizes->raise();
-            sizes->activateWindow();
+        if (m_sizes) {
+            m_sizes->show();
+            m_sizes->raise();
+            m_sizes->activateWindow();
         }
     });
     connect(PopClose, &QAction::triggered, this, &QWidget::hide);
@@ -218,14 +218,10 @@ void TFrmArea::ResizeFrame(int width, int height)
 void TFrmArea::FormResize()
 {
     const int W = width(), H = height(), Hh = HeaderHeight();
-    int shownWidth = TFrmSize::Clamp(W - 2 * Border);
-    int shownHeight = TFrmSize::Clamp(H - Hh - 2 * Border);
-    if (TFrmSize* sizes = m_main.FrmSize) {
-        sizes->EditWidth->setValue(W - 2 * Border);
-        sizes->EditHeight->setValue(H - Hh - 2 * Border);
-        shownWidth = sizes->EditWidth->value();
-        shownHeight = sizes->EditHeight->value();
-    }
+    // The dialog shows the current size within its limits; the label shows what the dialog shows.
+    QSize shown(TFrmSize::Clamp(W - 2 * Border), TFrmSize::Clamp(H - Hh - 2 * Border));
+    if (m_sizes)
+        shown = m_sizes->ShowCurrentSize(W - 2 * Border, H - Hh - 2 * Border);
     const int panel = Scaled(80);
     PnlHead->setGeometry(0, 0, W, Hh);
     PnlSize->setGeometry(0, 0, panel, Hh);
@@ -234,7 +230,7 @@ void TFrmArea::FormResize()
     LvlRecTime->setGeometry(0, 0, PnlRec->width(), Hh);
     ShpBack->setGeometry(0, 0, W, H);
     ShpBack->lower();
-    LblSize->setText(QStringLiteral("%1x%2").arg(shownWidth).arg(shownHeight));
+    LblSize->setText(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height()));
     LblSize->adjustSize();
     PnlRec->setVisible(W > 292);
     PnlClose->setVisible(W > 112);
@@ -307,8 +303,8 @@ void TFrmArea::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (m_main.IsRecording())
-        m_main.RecordStop();
+    if (m_recording.IsRecording())
+        m_recording.RecordStop();
     m_saveLater->stop();
     SavePlacement();
     event->accept();
@@ -316,19 +312,17 @@ void TFrmArea::closeEvent(QCloseEvent* event)
 
 void TFrmArea::BtnCloseClick()
 {
-    m_main.ChkArea->setCurrentIndex(csFullScreen);
-    m_main.SaveConfig(QStringLiteral("area"), int(csFullScreen));
+    emit ClosedByUser();
     close();
 }
 
 void TFrmArea::PresetClick(int SizeNo)
 {
-    TFrmSize* sizes = m_main.FrmSize;
-    if (!sizes)
-        return;
-    QSpinBox* widths[3] = { sizes->EditWidth_1, sizes->EditWidth_2, sizes->EditWidth_3 };
-    QSpinBox* heights[3] = { sizes->EditHeight_1, sizes->EditHeight_2, sizes->EditHeight_3 };
-    SetSize(widths[SizeNo - 1]->value(), heights[SizeNo - 1]->value(), 0);
+    // The dialog's fields as they are now, applied or not.
+    if (m_sizes) {
+        const QSize preset = m_sizes->Preset(SizeNo);
+        SetSize(preset.width(), preset.height(), 0);
+    }
 }
 
 bool TFrmArea::eventFilter(QObject* watched, QEvent* event)

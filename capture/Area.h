@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -8,7 +9,20 @@ class QAction;
 class QLabel;
 class QMenu;
 class QTimer;
-class TFrmLumetra;
+class ScreenSource;
+class TFrmSize;
+
+// What the region frame needs to know of a recording, given by the window that records.
+class RecordingControl
+{
+public:
+    virtual bool IsRecording() const = 0;
+    // Asks the running recording to stop.
+    virtual void RecordStop() = 0;
+
+protected:
+    ~RecordingControl() = default;
+};
 
 // The region frame: a hollow, always-on-top window with a pulsing border and a header bar. Its hole is
 // cut out of the window's shape, so the desktop shows through and takes the mouse; what lies in the hole
@@ -22,7 +36,9 @@ public:
     // What the border answers to the mouse: nothing special, a move, or a resize from one side or corner.
     enum class Hit { Default, Caption, Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
 
-    explicit TFrmArea(TFrmLumetra& main);
+    // Owned by `owner` but a window of its own. `sizes`, when there is one, holds the current size and the
+    // presets.
+    TFrmArea(QWidget* owner, ScreenSource& screen, TFrmSize* sizes, RecordingControl& recording);
     ~TFrmArea() override;
 
     // Translation, the stored placement and the first layout; run once after construction.
@@ -69,6 +85,10 @@ public:
     QTimer* TmrColor = nullptr;
     QWidget* ShpBack = nullptr;
 
+signals:
+    // The close button was clicked: the frame is no longer the source. Sent before the frame closes.
+    void ClosedByUser();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -95,7 +115,10 @@ private:
     void PresetClick(int SizeNo);
     int Scaled(int value) const;
 
-    TFrmLumetra& m_main;
+    ScreenSource& m_screen;
+    // The dialog lives as long as the owner does, but may go first when the owner is destroyed.
+    QPointer<TFrmSize> m_sizes;
+    RecordingControl& m_recording;
     // Moves made with the mouse are saved once they settle; keyboard moves are not saved by themselves.
     bool m_mouseMoving = false;
     QTimer* m_saveLater = nullptr;

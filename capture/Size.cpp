@@ -1,7 +1,5 @@
 #include "Size.h"
 
-#include "Area.h"
-#include "app/Main.h"
 #include "support/Q.Config.h"
 #include "support/Q.Translate.h"
 
@@ -18,7 +16,7 @@
 
 namespace {
 
-struct Preset
+struct StoredPreset
 {
     const char* width;
     const char* height;
@@ -26,7 +24,7 @@ struct Preset
     int defaultHeight;
 };
 
-const Preset Presets[3] = {
+const StoredPreset Presets[3] = {
     { "width_1", "height_1", 320, 240 },
     { "width_2", "height_2", 640, 480 },
     { "width_3", "height_3", 720, 480 },
@@ -34,7 +32,7 @@ const Preset Presets[3] = {
 
 } // namespace
 
-TFrmSize::TFrmSize(TFrmLumetra& main) : QDialog(&main), m_main(main)
+TFrmSize::TFrmSize(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("FrmSize"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
@@ -107,7 +105,7 @@ void TFrmSize::LoadPresets()
     QSpinBox* heights[3] = { EditHeight_1, EditHeight_2, EditHeight_3 };
     TConfig config;
     for (int i = 0; i < 3; ++i) {
-        const Preset& preset = Presets[i];
+        const StoredPreset& preset = Presets[i];
         widths[i]->setValue(config.ReadInteger(QLatin1String(preset.width), preset.defaultWidth));
         heights[i]->setValue(config.ReadInteger(QLatin1String(preset.height), preset.defaultHeight));
     }
@@ -134,9 +132,24 @@ void TFrmSize::BtnApplyClick(int group)
     widths[group]->interpretText();
     heights[group]->interpretText();
     // The dialog is opened from the frame, but nothing breaks if the frame is not there.
-    if (m_main.FrmArea)
-        m_main.FrmArea->SetSize(widths[group]->value(), heights[group]->value(), group);
+    emit SizeApplied(widths[group]->value(), heights[group]->value(), group);
     SavePresets();
+}
+
+QSize TFrmSize::ShowCurrentSize(int width, int height)
+{
+    EditWidth->setValue(width);
+    EditHeight->setValue(height);
+    return QSize(EditWidth->value(), EditHeight->value());
+}
+
+QSize TFrmSize::Preset(int SizeNo) const
+{
+    const QSpinBox* widths[3] = { EditWidth_1, EditWidth_2, EditWidth_3 };
+    const QSpinBox* heights[3] = { EditHeight_1, EditHeight_2, EditHeight_3 };
+    if (SizeNo < 1 || SizeNo > 3)
+        return {};
+    return QSize(widths[SizeNo - 1]->value(), heights[SizeNo - 1]->value());
 }
 
 void TFrmSize::showEvent(QShowEvent* event)

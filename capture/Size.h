@@ -5,10 +5,10 @@
 class QGroupBox;
 class QPushButton;
 class QSpinBox;
-class TFrmLumetra;
 
 // The size-preset dialog of the region frame: the frame's current hole size and three stored presets, each
-// applied with its own button. Created at start-up, shown from the frame's menu, kept until exit.
+// applied with its own button. Created at start-up, shown from the frame's menu, kept until exit. It knows
+// nothing of the frame: an applied size goes out as SizeApplied, which the frame takes.
 class TFrmSize : public QDialog
 {
     Q_OBJECT
@@ -16,7 +16,7 @@ public:
     static constexpr int MinSize = 64;
     static constexpr int MaxSize = 9999;
 
-    explicit TFrmSize(TFrmLumetra& main);
+    explicit TFrmSize(QWidget* owner);
 
     // Translation and the stored presets; run once after construction.
     void FormCreate();
@@ -27,6 +27,12 @@ public:
     void SavePresets();
     // Group 0 is the current size; 1 to 3 the presets, which also rename their menu items on the frame.
     void BtnApplyClick(int group);
+
+    // The frame's current size put into the current-size fields; gives back what they show (within the
+    // fields' limits).
+    QSize ShowCurrentSize(int width, int height);
+    // The size in the fields of preset 1, 2 or 3 as they are now, applied or not.
+    QSize Preset(int SizeNo) const;
 
     QGroupBox* GrpCurrent = nullptr;
     QGroupBox* GrpCustom_1 = nullptr;
@@ -45,6 +51,10 @@ public:
     QSpinBox* EditHeight_3 = nullptr;
     QPushButton* BtnApply_3 = nullptr;
 
+signals:
+    // A group's Apply: the frame takes the size; SizeNo as BtnApplyClick's group.
+    void SizeApplied(int AWidth, int AHeight, int SizeNo);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -52,6 +62,5 @@ private:
     QGroupBox* CreateGroup(const QString& name, const QString& caption, int group, QSpinBox*& width,
         QSpinBox*& height, QPushButton*& apply);
 
-    TFrmLumetra& m_main;
     bool m_placed = false;
 };

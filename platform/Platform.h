@@ -32,5 +32,5 @@ public:
     virtual Printer& printer() = 0;
 };
 
-// The X11 platform when a display can be opened, else the fake one; never null.
+// The X11 platform when a display can be opened, else one whose display facilities fail honestly; never null.
 std::unique_ptr<Platform> createPlatform();

@@ -9,7 +9,8 @@
 #include "X11HotKeys.h"
 #include "X11Screen.h"
 #include "X11WindowSystem.h"
-#include "platform/fake/FakePlatform.h"
+#include "platform/Platform.h"
+#include "platform/null/NullPlatform.h"
 
 #include <QGuiApplication>
 
@@ -60,7 +61,8 @@ std::unique_ptr<Platform> createPlatform()
             return std::make_unique<SystemPlatform>(
                 std::move(screen), std::make_unique<X11WindowSystem>(), std::make_unique<X11HotKeys>());
     }
-    // Without X11 (offscreen, Wayland without XWayland) the program still runs; its screen is blank.
-    return std::make_unique<SystemPlatform>(std::make_unique<FakeScreen>(),
-        std::make_unique<FakeWindowSystem>(), std::make_unique<FakeHotKeys>());
+    // Without X11 (offscreen, Wayland without XWayland) the program still runs and takes commands; what
+    // needs the display says that it failed.
+    return std::make_unique<SystemPlatform>(std::make_unique<NullScreen>(),
+        std::make_unique<NullWindowSystem>(), std::make_unique<NullHotKeys>());
 }

@@ -26,6 +26,8 @@ QImage deskPicture()
 
 const QString CaptureFailed = QStringLiteral("캡쳐가 실패하였습니다.\r\r");
 const QString Refused = QStringLiteral("지원하지 않는 캡쳐영역입니다.");
+const QString AbsentTarget = QStringLiteral("This format is not available in this version.");
+const QString AbsentSource = QStringLiteral("This capture source is not available in this version.");
 
 } // namespace
 
@@ -49,7 +51,7 @@ private slots:
     void startDuringAFailureMessageIsIgnored();
     void saveIntoMissingFolderReportsTheFile();
     void unreadableScreenIsReported();
-    void unfinishedTargetsFailVisibly();
+    void absentTargetsAndSourcesSaySoFirst();
     void soundBeforeAndAfter();
     void copyDataTable_data();
     void copyDataTable();
@@ -220,7 +222,8 @@ void TestDispatch::refusedCombinations()
         QCOMPARE(message.text, Refused);
         QCOMPARE(message.title, m_form->windowTitle());
     } else {
-        QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+        for (const ShownMessage& message : std::as_const(m_platform->fakeMessages.shown))
+            QVERIFY(message.text != Refused);
     }
     QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
     QVERIFY(savedFiles().isEmpty());
@@ -279,23 +282,40 @@ void TestDispatch::unreadableScreenIsReported()
     QVERIFY(savedFiles().isEmpty());
 }
 
-void TestDispatch::unfinishedTargetsFailVisibly()
+void TestDispatch::absentTargetsAndSourcesSaySoFirst()
 {
-    // Targets without a finished writer never pretend to have saved anything.
-    for (int target : { int(stFloating), int(stTXT), int(stImageStore) }) {
+    // What this version does not have says so before anything happens: no sound, no screen read, no file.
+    m_form->ChkSound2->setChecked(true);
+    auto saysSo = [&](const QString& text) {
+        QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+        QCOMPARE(m_platform->fakeMessages.shown.first().text, text);
+        QCOMPARE(m_platform->fakeMessages.shown.first().icon, MessageIcon::Information);
+        QCOMPARE(m_platform->fakeSound.plays, 0);
+        QCOMPARE(m_platform->fakeScreen.copyCount(), 0);
+        QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+        QVERIFY(savedFiles().isEmpty());
         m_platform->fakeMessages.shown.clear();
+    };
+    for (int target : { int(stMP4), int(stTXT), int(stImageStore), int(stFloating) }) {
         m_form->ChkSaveTo->setCurrentIndex(target);
         m_form->Start();
-        QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-        QVERIFY(m_platform->fakeMessages.shown.first().text.startsWith(CaptureFailed));
-        QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+        saysSo(AbsentTarget);
+        // Chosen in the list, the target goes back to PNG, which is what is stored.
+        m_form->ChkSaveToChange();
+        saysSo(AbsentTarget);
+        QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
     }
+    for (int source : { int(csWebPage), int(csColorPick) }) {
+        m_form->ChkArea->setCurrentIndex(source);
+        m_form->Start();
+        saysSo(AbsentSource);
+    }
+
     // With the region source and no frame, the bitmap is empty and nothing is written.
-    m_platform->fakeMessages.shown.clear();
-    m_form->ChkSaveTo->setCurrentIndex(stPNG);
     m_form->ChkArea->setCurrentIndex(csRegion);
     m_form->Start();
     QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    QVERIFY(m_platform->fakeMessages.shown.first().text.startsWith(CaptureFailed));
     QVERIFY(savedFiles().isEmpty());
 }
 

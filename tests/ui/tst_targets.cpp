@@ -2,8 +2,8 @@
 #include "TestHome.h"
 #include "TestMain.h"
 #include "app/Main.h"
-#include "app/save/Save.h"
 #include "platform/fake/FakePlatform.h"
+#include "save/Save.h"
 #include "support/Q.Config.h"
 
 #include <QAction>

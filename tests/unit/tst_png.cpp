@@ -1,5 +1,5 @@
-#include "app/save/PngEncoder.h"
-#include "app/save/Save.h"
+#include "save/PngEncoder.h"
+#include "save/Save.h"
 #include "support/Exception.h"
 
 #include <QDir>

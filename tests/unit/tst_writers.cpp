@@ -1,5 +1,5 @@
 #include "Pictures.h"
-#include "app/save/Save.h"
+#include "save/Save.h"
 #include "support/Exception.h"
 
 #include <QDir>

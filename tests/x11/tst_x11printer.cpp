@@ -2,9 +2,9 @@
 #include "PrintDesk.h"
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/save/Save.h"
 #include "platform/Platform.h"
 #include "platform/x11/QtPrinter.h"
+#include "save/Save.h"
 #include "support/Exception.h"
 
 #include <QTemporaryDir>

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Target.h"
+
+// The picture on the desktop's clipboard.
+class ClipboardTarget final : public Target
+{
+public:
+    using Target::Target;
+
+    void Deliver(Shot& shot) override;
+};

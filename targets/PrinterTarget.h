@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Target.h"
+
+// One page on the default printer, screen pixels enlarged by whole factors.
+class PrinterTarget final : public Target
+{
+public:
+    using Target::Target;
+
+    void Deliver(Shot& shot) override;
+};

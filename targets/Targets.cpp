@@ -1,0 +1,38 @@
+#include "Targets.h"
+
+#include "AbsentTarget.h"
+#include "ClipboardTarget.h"
+#include "FloatingTarget.h"
+#include "ImageFileTarget.h"
+#include "PrinterTarget.h"
+#include "RecordingTarget.h"
+#include "save/Save.h"
+
+TargetTable::TargetTable(TargetHost& host)
+{
+    auto file = [&host](const char* extension, ImageFileTarget::Writer writer) {
+        return std::make_unique<ImageFileTarget>(host, QLatin1String(extension), std::move(writer));
+    };
+    m_targets.push_back(
+        file("png", [](QImage& bitmap, const QString& name) { SaveBitmapPNG(bitmap, name); }));
+    m_targets.push_back(file("jpg",
+        [&host](QImage& bitmap, const QString& name) { SaveBitmapJPG(bitmap, name, host.JpegQuality()); }));
+    m_targets.push_back(
+        file("gif", [](QImage& bitmap, const QString& name) { SaveBitmapGIF(bitmap, name); }));
+    m_targets.push_back(
+        file("bmp", [](QImage& bitmap, const QString& name) { SaveBitmapBMP(bitmap, name); }));
+    m_targets.push_back(std::make_unique<WebPTarget>(host));
+    m_targets.push_back(std::make_unique<RecordingTarget>(host));
+    m_targets.push_back(std::make_unique<AbsentTarget>(host)); // TXT
+    m_targets.push_back(std::make_unique<ClipboardTarget>(host));
+    m_targets.push_back(std::make_unique<AbsentTarget>(host)); // image store
+    m_targets.push_back(std::make_unique<PrinterTarget>(host));
+    m_targets.push_back(std::make_unique<FloatingTarget>(host));
+}
+
+TargetTable::~TargetTable() = default;
+
+Target* TargetTable::at(int index) const
+{
+    return index >= 0 && index < size() ? m_targets[size_t(index)].get() : nullptr;
+}
