@@ -35,8 +35,19 @@ extern "C" __attribute__((visibility("default"))) int lumetraGuiMain(int argc, c
     InitTranslate();
     const std::unique_ptr<Platform> platform = createPlatform();
     TFrmLumetra form(*platform, arguments);
-    QObject::connect(&form, &TFrmLumetra::closed, &application, &QApplication::quit, Qt::QueuedConnection);
+    // A quit can arrive while the start-up still shows a message, in a loop of its own: exit() ends that
+    // one too (quit() only acts once the application's loop runs), and the application's is never entered.
+    bool ended = false;
+    QObject::connect(
+        &form, &TFrmLumetra::closed, &application,
+        [&ended] {
+            ended = true;
+            QApplication::exit(0);
+        },
+        Qt::QueuedConnection);
     form.FormCreate();
+    if (ended)
+        return 0;
     if (arguments.value(0) != QLatin1String("/start"))
         form.show();
     return application.exec();

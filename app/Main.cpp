@@ -182,6 +182,17 @@ void TFrmLumetra::CreateComponents()
 
 void TFrmLumetra::FormCreate()
 {
+    // Other processes find the running copy from the first moment, as they find a window the moment it
+    // exists: a message shown during the start-up (a hotkey held by the desktop) must not shut them out.
+    // Commands that arrive before the steps below have run are answered as far as the window can.
+    AllowMessage(InstanceProtocol::WmCopyData);
+    m_platform.channel().listen([this](const InstanceRequest& request) -> qint32 {
+        if (request.message == InstanceProtocol::WmCopyData)
+            return WMCopyData(request.param, request.text);
+        if (request.message == InstanceProtocol::WmUser)
+            return WMUser(request.param);
+        return 0;
+    });
     // 1. F1 does nothing: Qt Widgets has no help system to suppress.
     // 2. The capture options first.
     PnlMain->setCurrentWidget(Card1);
@@ -208,15 +219,7 @@ void TFrmLumetra::FormCreate()
     // 10.
     ChkAreaChange();
     ChkSaveToChange();
-    // 11. Once the window is ready, other processes may find it and send commands.
-    AllowMessage(InstanceProtocol::WmCopyData);
-    m_platform.channel().listen([this](const InstanceRequest& request) -> qint32 {
-        if (request.message == InstanceProtocol::WmCopyData)
-            return WMCopyData(request.param, request.text);
-        if (request.message == InstanceProtocol::WmUser)
-            return WMUser(request.param);
-        return 0;
-    });
+    // 11. The channel listens since the start.
     // The session's end closes the program without a question, as a log-off does.
     m_platform.session().watch([this] { WMQueryEndSession(); });
 }

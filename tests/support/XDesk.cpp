@@ -32,7 +32,8 @@ XDesk::~XDesk()
         QDir(m_folder).removeRecursively();
 }
 
-std::unique_ptr<XDesk> XDesk::start(Server server, bool windowManager, QString* error, QSize size)
+std::unique_ptr<XDesk> XDesk::start(
+    Server server, bool windowManager, QString* error, QSize size, bool stockKeys)
 {
     const bool dummy = server == Server::XorgDummy;
     if (dummy ? !haveTool(
@@ -86,7 +87,8 @@ std::unique_ptr<XDesk> XDesk::start(Server server, bool windowManager, QString* 
         desk->m_windowManager->setStandardOutputFile(QProcess::nullDevice());
         desk->m_windowManager->setStandardErrorFile(desk->m_folder + QStringLiteral("/openbox.log"));
         QStringList options { QStringLiteral("--sm-disable") };
-        const QString config = desk->windowManagerConfig();
+        const QString config
+            = stockKeys ? QStringLiteral("/etc/xdg/openbox/rc.xml") : desk->windowManagerConfig();
         if (!config.isEmpty())
             options << QStringLiteral("--config-file") << config;
         desk->m_windowManager->start(QStringLiteral("openbox"), options);

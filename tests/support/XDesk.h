@@ -16,9 +16,10 @@ public:
     ~XDesk();
 
     // Starts the server (and openbox when `windowManager` is set). Null with `error` filled in when a
-    // tool is missing (the message names the Debian package) or the server does not come up.
-    static std::unique_ptr<XDesk> start(
-        Server server, bool windowManager, QString* error, QSize size = { 1920, 1080 });
+    // tool is missing (the message names the Debian package) or the server does not come up. openbox runs
+    // without its binding of the Print key unless `stockKeys` asks for the desktop as Debian ships it.
+    static std::unique_ptr<XDesk> start(Server server, bool windowManager, QString* error,
+        QSize size = { 1920, 1080 }, bool stockKeys = false);
 
     // ":N"
     QString display() const { return m_display; }
