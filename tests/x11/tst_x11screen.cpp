@@ -1,12 +1,16 @@
 #include "PictureWindow.h"
 #include "TestMain.h"
 #include "capture/Capture.h"
+#include "capture/Line.h"
 #include "platform/x11/X11Screen.h"
 
 #include <QCursor>
 #include <QPainter>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QWidget>
+
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -36,6 +40,7 @@ private slots:
     void pointerWithItsHotSpot();
     void oneMonitor();
     void framedWindowBounds();
+    void borderedChildWindow();
     void activeWindowAndWindowAtPoint();
 
 private:
@@ -202,6 +207,55 @@ void TestX11Screen::framedWindowBounds()
 
     // A window that is gone has no bounds.
     QVERIFY(!m_screen.frameBounds(0x7FFFFFF0));
+}
+
+void TestX11Screen::borderedChildWindow()
+{
+    // A child window with an X border of its own, as the Athena widgets make their buttons.
+    PictureWindow parent(pattern(QSize(300, 200)), QPoint(400, 300));
+    QVERIFY(showAndWait(parent));
+    const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(
+        xcb_connect(m_desk.display().toLatin1().constData(), nullptr), &xcb_disconnect);
+    QVERIFY(!xcb_connection_has_error(c.get()));
+    constexpr int borderWidth = 3;
+    const QRgb face = qRgb(0, 0, 255), border = qRgb(0, 255, 0);
+    const xcb_window_t child = xcb_generate_id(c.get());
+    const uint32_t values[] = { face & 0xFFFFFF, border & 0xFFFFFF };
+    xcb_create_window(c.get(), XCB_COPY_FROM_PARENT, child, xcb_window_t(parent.winId()), 40, 30, 100, 50,
+        borderWidth, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+        XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL, values);
+    xcb_map_window(c.get(), child);
+    xcb_flush(c.get());
+
+    // The window's place in its parent is that of its border's outer corner.
+    const QRect outer(parent.mapToGlobal(QPoint(40, 30)), QSize(100 + 2 * borderWidth, 50 + 2 * borderWidth));
+    const QPoint onTheBorder = outer.topLeft() + QPoint(1, 1);
+    QTRY_COMPARE(m_screen.windowAt(onTheBorder), WindowHandle(child));
+    QCOMPARE(m_screen.frameBounds(child), std::optional<QRect>(outer));
+
+    // The capture of the window under the pointer is the border box, pixel for pixel as the screen shows it.
+    TCapture capture(m_screen);
+    capture.setShowCursor(false);
+    QImage bitmap;
+    QRect rect;
+    QVERIFY(capture.Capture(bitmap, m_screen.windowAt(outer.center()), rect));
+    QCOMPARE(rect, outer);
+    QImage expected(outer.size(), QImage::Format_RGB32);
+    expected.fill(border);
+    QPainter(&expected).fillRect(QRect(borderWidth, borderWidth, 100, 50), face);
+    QCOMPARE(bitmap, expected);
+    QImage screen(outer.size(), QImage::Format_RGB32);
+    QVERIFY(m_screen.copyArea(outer, screen));
+    QCOMPARE(bitmap, screen);
+
+    // The outline lies just outside what the capture takes.
+    QCursor::setPos(outer.center());
+    QPointer<TFrmLine> line = new TFrmLine(m_screen, nullptr);
+    line->show();
+    QTRY_COMPARE(line->geometry(), outer.adjusted(-1, -1, 1, 1));
+    line->close(); // it frees itself
+    xcb_destroy_window(c.get(), child);
+    xcb_flush(c.get());
 }
 
 void TestX11Screen::activeWindowAndWindowAtPoint()
