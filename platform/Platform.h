@@ -4,10 +4,12 @@
 
 class FolderDialog;
 class HotKeys;
+class HttpClient;
 class Clipboard;
 class InstanceChannel;
 class MessageBoxes;
 class Printer;
+class SaveDialog;
 class ScreenSource;
 class SessionEnd;
 class Shell;
@@ -30,6 +32,8 @@ public:
     virtual SessionEnd& session() = 0;
     virtual Clipboard& clipboard() = 0;
     virtual Printer& printer() = 0;
+    virtual SaveDialog& saveDialog() = 0;
+    virtual HttpClient& http() = 0;
 };
 
 // The X11 platform when a display can be opened, else one whose display facilities fail honestly; never null.

@@ -48,4 +48,7 @@ public:
     virtual WindowHandle windowAt(QPoint at) = 0;
     // The window's visible frame in root coordinates; empty when the window is gone.
     virtual std::optional<QRect> frameBounds(WindowHandle window) = 0;
+    // What of the monitor windows may cover: the monitor less what panels reserve along its edges. The
+    // whole monitor where nothing is reserved or nobody can tell.
+    virtual QRect workArea(const QRect& monitor) { return monitor; }
 };

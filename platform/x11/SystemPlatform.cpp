@@ -4,11 +4,13 @@
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
 #include "QtPrinter.h"
+#include "QtSaveDialog.h"
 #include "SignalSessionEnd.h"
 #include "UnixCommandServer.h"
 #include "X11HotKeys.h"
 #include "X11Screen.h"
 #include "X11WindowSystem.h"
+#include "platform/LazyHttpClient.h"
 #include "platform/Platform.h"
 #include "platform/null/NullPlatform.h"
 
@@ -36,6 +38,8 @@ public:
     SessionEnd& session() override { return m_session; }
     Clipboard& clipboard() override { return m_clipboard; }
     Printer& printer() override { return m_printer; }
+    SaveDialog& saveDialog() override { return m_saveDialog; }
+    HttpClient& http() override { return m_http; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
@@ -49,6 +53,8 @@ private:
     QtFolderDialog m_folders;
     QtClipboard m_clipboard;
     QtPrinter m_printer;
+    QtSaveDialog m_saveDialog;
+    LazyHttpClient m_http;
 };
 
 } // namespace
