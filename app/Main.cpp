@@ -8,6 +8,8 @@
 #include "platform/Platform.h"
 #include "platform/SessionEnd.h"
 #include "platform/WindowSystem.h"
+#include "sharing/ImageBox.h"
+#include "sharing/UploadJob.h"
 #include "support/Q.AutoStart.h"
 #include "support/Q.Translate.h"
 #include "support/Q.TrayIcon.h"
@@ -270,6 +272,12 @@ void TFrmLumetra::FormDestroy()
         return;
     m_destroyed = true;
     m_platform.channel().close();
+    // An upload under way is abandoned at once rather than awaited.
+    FUpload.reset();
+    FProgress.reset();
+    // Freed now, not deferred: no event loop runs after the main window.
+    FloatDelete(nullptr);
+    m_floatsLeaving.clear();
     FCapture.reset();
 }
 

@@ -5,6 +5,7 @@
 #include "capture/CaptureSource.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ScreenSource.h"
+#include "sharing/Floating.h"
 #include "targets/Target.h"
 #include "targets/Targets.h"
 
@@ -15,6 +16,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 class Platform;
 class QAction;
@@ -28,12 +30,14 @@ class TFrmHotKey;
 class TFrmLine;
 class TFrmSize;
 class TConfig;
+class TProgressForm;
+class UploadJob;
 
 // The main window and the controller of the whole program: start-up, the external commands, the
 // settings, the capture dispatch and the menus. Its handlers live in one source file per concern
 // (Main.Commands.cpp, Main.Capture.cpp, Main.Naming.cpp, ...). The windows and targets it drives know it
 // only through the narrow interfaces they are given.
-class TFrmLumetra : public QWidget, public RecordingControl, public TargetHost
+class TFrmLumetra : public QWidget, public RecordingControl, public TargetHost, public FloatingHost
 {
     Q_OBJECT
 
@@ -108,6 +112,15 @@ public:
     int WebPQuality() const override;
     int PixelsPerInch() const override;
     Platform& platform() const override { return m_platform; }
+    QString FloatSavePath() const override { return SavePath; }
+
+    // The image store: the strip shows the progress while the upload runs on a worker; its end opens the
+    // stored image's address or tells the failure, and the dispatch is idle again.
+    void CaptureUpload(const QImage& Bitmap) override;
+    // Floating windows over the places their captures came from, in opening order.
+    void ShowFloating(const QImage& Bitmap, const QRect& Rect) override;
+    void FloatDelete(TFrmFloating* form) override;
+    std::vector<std::unique_ptr<TFrmFloating>> FloatList;
     // The target list's objects, in its order.
     const TargetTable& Targets() const { return *m_targets; }
 
@@ -217,12 +230,18 @@ private:
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);
     bool HasArgument(const QString& argument) const;
 
+    void UploadFinished(const QString& url);
+
     // Joined by the recording and colour-picker parts of the program.
     void RecordStart();
     void CaptureColor();
 
     Platform& m_platform;
     std::unique_ptr<TargetTable> m_targets;
+    std::unique_ptr<UploadJob> FUpload;
+    std::unique_ptr<TProgressForm> FProgress;
+    // Deleted floating windows, freed once the menu that deleted them has returned.
+    std::vector<std::unique_ptr<TFrmFloating>> m_floatsLeaving;
     QStringList m_arguments;
     bool m_destroyed = false;
 };

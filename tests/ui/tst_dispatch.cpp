@@ -296,7 +296,7 @@ void TestDispatch::absentTargetsAndSourcesSaySoFirst()
         QVERIFY(savedFiles().isEmpty());
         m_platform->fakeMessages.shown.clear();
     };
-    for (int target : { int(stMP4), int(stTXT), int(stImageStore), int(stFloating) }) {
+    for (int target : { int(stMP4), int(stTXT) }) {
         m_form->ChkSaveTo->setCurrentIndex(target);
         m_form->Start();
         saysSo(AbsentTarget);
