@@ -7,6 +7,7 @@
 #include "support/Q.Config.h"
 #include "support/Q.Strings.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QProgressBar>
@@ -128,8 +129,11 @@ void UploadImage(HttpClient& http, const QString& host, const QImage& Bitmap,
             qCWarning(lcUpload) << "not a host or host:port for the image store:" << host;
             return;
         }
+        QElapsedTimer timer;
+        timer.start();
         const QByteArray boundary = UploadBoundary();
         const QByteArray body = UploadBody(Bitmap, boundary);
+        qCDebug(lcUpload) << "body of" << body.size() << "bytes in" << timer.restart() << "ms";
         UploadPieces pieces(body, OnProgress);
         HttpRequest request;
         request.method = "POST";
@@ -148,6 +152,7 @@ void UploadImage(HttpClient& http, const QString& host, const QImage& Bitmap,
         request.stallTimeout = limits.stall;
         request.maxReplySize = limits.maxReply;
         const HttpReply reply = http.perform(request, std::move(stop));
+        qCDebug(lcUpload) << "sent and answered in" << timer.elapsed() << "ms";
         if (!reply.completed()) {
             qCWarning(lcUpload) << "the upload to" << host << "failed:" << reply.error;
             return;

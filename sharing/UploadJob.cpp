@@ -30,7 +30,12 @@ void UploadJob::report(qint64 position, qint64 total)
 {
     m_position = position;
     m_total = total;
-    // One hand-over at a time: thousands of pieces need not become thousands of repaints.
+    // At most one hand-over waiting and one a frame: thousands of pieces need not become thousands of
+    // repaints. The last one always goes, so that the gauge ends full.
+    const auto now = std::chrono::steady_clock::now();
+    if (position != total && now - m_lastReport < std::chrono::milliseconds(15))
+        return;
+    m_lastReport = now;
     if (!m_reportPending.exchange(true))
         QMetaObject::invokeMethod(
             this,

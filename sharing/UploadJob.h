@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 class HttpClient;
@@ -38,6 +39,8 @@ private:
     std::atomic<qint64> m_position { 0 };
     std::atomic<qint64> m_total { 0 };
     std::atomic<bool> m_reportPending { false };
+    // Touched by the worker alone.
+    std::chrono::steady_clock::time_point m_lastReport;
     // Last, so that it is joined before anything it uses goes.
     std::jthread m_worker;
 };
