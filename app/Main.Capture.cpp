@@ -232,7 +232,7 @@ void TFrmLumetra::ChkAreaChange()
 
 bool TFrmLumetra::SourceAvailable(int source)
 {
-    if (source != csWebPage && source != csColorPick)
+    if (source != csWebPage)
         return true;
     ShowMessage(MessageIcon::Information,
         TranslateText(QStringLiteral("This capture source is not available in this version.")));
@@ -294,5 +294,3 @@ bool TFrmLumetra::IsRecording() const
 void TFrmLumetra::RecordStart() { }
 
 void TFrmLumetra::RecordStop() { }
-
-void TFrmLumetra::CaptureColor() { }

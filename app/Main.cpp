@@ -163,9 +163,10 @@ void TFrmLumetra::CreateComponents()
     place(LblCopyright, 8, 168, 146, 17);
 
     CreateMenu();
+    CreateColorCard();
 
     for (QWidget* watched : { static_cast<QWidget*>(LblArea), static_cast<QWidget*>(LblCopyright), Card1,
-             static_cast<QWidget*>(LblSaveTo), Card2 })
+             static_cast<QWidget*>(LblSaveTo), Card2, static_cast<QWidget*>(LblColor), ShpColor })
         watched->installEventFilter(this);
     installEventFilter(this);
 

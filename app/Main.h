@@ -14,13 +14,17 @@
 #include <QRect>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class Platform;
 class QAction;
 class QComboBox;
 class QLabel;
+class QListWidget;
 class QMenu;
+class QPainter;
+class QTimer;
 class QPushButton;
 class QStackedWidget;
 class QSystemTrayIcon;
@@ -66,6 +70,16 @@ public:
     void Capture(QImage& bitmap, QRect& rect);
     void ChkAreaChange();
     void ChkSaveToChange();
+
+    // The colour picker: the live probe, the recorded codes and their menu.
+    void TmrColorTimer();
+    void CaptureColor();
+    void N5Click();
+    void N7Click();
+    // Draws one recorded code into `rect` of the list: swatch, outline and text. `scaled` is the list's
+    // Scaled.
+    static void LstColorDrawItem(QPainter& painter, const QRect& rect, const QString& code, bool selected,
+        const std::function<int(int)>& scaled);
 
     // Output file naming.
     QString NewFilename(const QString& ext) override;
@@ -136,6 +150,14 @@ public:
     QWidget* Card2 = nullptr;
     QWidget* Card3 = nullptr;
     QLabel* LblCopyright = nullptr;
+    // Card2, the colour picker.
+    QWidget* ShpColor = nullptr;
+    QLabel* LblColor = nullptr;
+    QListWidget* LstColor = nullptr;
+    QMenu* Pick = nullptr;
+    QAction* N5 = nullptr; // copy
+    QAction* N7 = nullptr; // delete
+    QTimer* TmrColor = nullptr;
     QLabel* LblSaveTo = nullptr;
     QComboBox* ChkSaveTo = nullptr;
     QComboBox* ChkJPEG_qual = nullptr;
@@ -190,6 +212,8 @@ protected:
 private:
     void CreateComponents();
     void CreateMenu();
+    void CreateColorCard();
+    void SetSwatch(QRgb color);
     void CreateTrayIcon();
     void CreateHotKeyWindow();
     void FormMouseUp();
@@ -217,9 +241,8 @@ private:
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);
     bool HasArgument(const QString& argument) const;
 
-    // Joined by the recording and colour-picker parts of the program.
+    // Joined by the recording part of the program.
     void RecordStart();
-    void CaptureColor();
 
     Platform& m_platform;
     std::unique_ptr<TargetTable> m_targets;
