@@ -118,6 +118,9 @@ void TestTranslate::lookup_data()
                                                   << "\"%s\" file not found.";
     QTest::newRow("product name") << ProductCaption << "zh"
                                   << "Lumetra";
+    QTest::newRow("recording settings spelled right") << "녹화 설정"
+                                                      << "en"
+                                                      << "Recorder setting";
 }
 
 void TestTranslate::lookup()
