@@ -1,9 +1,8 @@
 #include "DesktopShell.h"
-#include "PulseSoundPlayer.h"
+#include "EngineModules.h"
 #include "QtClipboard.h"
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
-#include "QtPrinter.h"
 #include "SignalSessionEnd.h"
 #include "UnixCommandServer.h"
 #include "X11HotKeys.h"
@@ -44,11 +43,11 @@ private:
     SignalSessionEnd m_session;
     QtMessageBoxes m_messages;
     DesktopShell m_shell;
-    PulseSoundPlayer m_sound;
+    ModuleSoundPlayer m_sound;
     UnixCommandServer m_channel;
     QtFolderDialog m_folders;
     QtClipboard m_clipboard;
-    QtPrinter m_printer;
+    ModulePrinter m_printer;
 };
 
 } // namespace
