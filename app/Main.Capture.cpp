@@ -17,6 +17,9 @@
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTimer>
+
+#include <malloc.h>
 
 Q_LOGGING_CATEGORY(lcCapture, "lumetra.capture", QtWarningMsg)
 
@@ -62,6 +65,7 @@ void TFrmLumetra::Start()
         }
     }
     CaptureStart();
+    m_releaseMemory->start();
 }
 
 void TFrmLumetra::CaptureStart()
@@ -125,6 +129,19 @@ void TFrmLumetra::CaptureStart()
         qCDebug(lcCapture) << "delivered in" << timer.nsecsElapsed() / 1000 << "us";
     }
     FStatus = stIdle;
+}
+
+void TFrmLumetra::ReleaseCaptureMemory()
+{
+    // Captures in quick succession reuse the screen's shared segment and the encoder's buffers; once the
+    // program rests, they go: the segment, and the free pages the allocator keeps in every thread's heap.
+    if (FStatus != stIdle) {
+        m_releaseMemory->start();
+        return;
+    }
+    if (FCapture)
+        FCapture->DC().releaseMemory();
+    malloc_trim(0);
 }
 
 void TFrmLumetra::Capture(QImage& bitmap, QRect& rect)

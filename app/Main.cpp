@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <cmath>
 
@@ -70,6 +71,10 @@ TFrmLumetra::TFrmLumetra(Platform& platform, QStringList arguments, QWidget* par
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle(ProductCaption);
     CreateComponents();
+    m_releaseMemory = new QTimer(this);
+    m_releaseMemory->setSingleShot(true);
+    m_releaseMemory->setInterval(1000);
+    connect(m_releaseMemory, &QTimer::timeout, this, &TFrmLumetra::ReleaseCaptureMemory);
     // Other copies and tools recognise the running copy's window by its class.
     m_platform.windows().setWindowClass(this, QLatin1String(InstanceProtocol::WindowClass));
 }

@@ -244,8 +244,12 @@ private:
     // Joined by the recording part of the program.
     void RecordStart();
 
+    // A moment after the last capture, the memory only captures need goes back to the system.
+    void ReleaseCaptureMemory();
+
     Platform& m_platform;
     std::unique_ptr<TargetTable> m_targets;
+    QTimer* m_releaseMemory = nullptr;
     QStringList m_arguments;
     bool m_destroyed = false;
 };
