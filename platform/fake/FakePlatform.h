@@ -200,11 +200,11 @@ private:
 class FakeClipboard final : public Clipboard
 {
 public:
-    bool setImage(const QImage& image) override
+    bool setPng(const QByteArray& png) override
     {
         if (blocked)
             return false;
-        this->image = image;
+        image = QImage::fromData(png, "PNG");
         text.clear();
         return true;
     }
