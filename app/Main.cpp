@@ -153,6 +153,8 @@ void TFrmLumetra::CreateComponents()
     BtnOpenDir->setObjectName(QStringLiteral("BtnOpenDir"));
     place(BtnOpenDir, 0, 63, 145, 33);
 
+    CreateRecordingCard();
+
     LblCopyright = new QLabel(QStringLiteral("만든이 브렌홀트"), this);
     LblCopyright->setObjectName(QStringLiteral("LblCopyright"));
     LblCopyright->setAlignment(Qt::AlignCenter);
@@ -165,7 +167,7 @@ void TFrmLumetra::CreateComponents()
     CreateMenu();
 
     for (QWidget* watched : { static_cast<QWidget*>(LblArea), static_cast<QWidget*>(LblCopyright), Card1,
-             static_cast<QWidget*>(LblSaveTo), Card2 })
+             static_cast<QWidget*>(LblSaveTo), Card2, ShpRec, Panel1 })
         watched->installEventFilter(this);
     installEventFilter(this);
 
