@@ -274,6 +274,10 @@ void TestX11Recording::regionRecordingHoldsThePicture()
     QCOMPARE(frame->LvlRecTime->palette().color(QPalette::WindowText), QColor(255, 255, 0));
     QTRY_VERIFY_WITH_TIMEOUT(frame->LvlRecTime->text() >= QStringLiteral("[REC] 00:00:01"), 10000);
     shoot(frame, QStringLiteral("region-frame-recording.png"));
+    // The frame stays where the recording started: keys neither move nor resize it.
+    QTest::keyClick(frame, Qt::Key_Left);
+    QTest::keyClick(frame, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(frame->GetRect(), QRect(1500, 300, 641, 481));
     // Closing the frame stops the recording.
     frame->close();
     QTRY_VERIFY_WITH_TIMEOUT(!form->IsRecording(), 10000);
