@@ -103,6 +103,9 @@ class Desk:
         return process, start
 
     def start_lumetra(self, settings, log=None):
+        out = os.path.join(self.work, "out")
+        subprocess.run(["rm", "-rf", out])
+        os.makedirs(out)
         with open(os.path.join(self.work, "config/Brenholt/Lumetra.conf"), "w") as config:
             config.write("[General]\npath=%s\nmouse=0\nsaveto=5\n%s" % (os.path.join(self.work, "out"), settings))
         env = dict(self.env)
@@ -201,7 +204,8 @@ def region(desk):
     ours = judge(patterns(video))
     print(f"Region 1280x720, {SECONDS:.0f} s:")
     print(f"  frames copied {len(taken)} ({len(taken) / (taken[-1] - taken[0]) * 1000:.1f} per second),"
-          f" longest gap {max(gaps):.1f} ms, gaps over 50 ms {sum(1 for g in gaps if g > 50)}")
+          f" longest gap {max(gaps):.1f} ms, gaps over 50 ms {sum(1 for g in gaps if g > 50)}"
+          f" (at {', '.join(f'{taken[i]:.0f}' for i, g in enumerate(gaps) if g > 50) or '-'} ms)")
     print(f"  copy per frame: median {statistics.median(copies):.2f} ms, 95th percentile"
           f" {sorted(copies)[int(len(copies) * 0.95)]:.2f} ms")
     print(f"  Lumetra CPU {100 * own / SECONDS:.1f} % of one core, ffmpeg {100 * enc / SECONDS:.1f} %;"
