@@ -43,11 +43,9 @@ void TFrmLumetra::Start()
         return;
     }
     if (target && target->Records()) {
+        // An encoder gone since the target was chosen makes the command do nothing visible.
         if (FStatus == stIdle) {
-            if (const auto problem = target->Check())
-                ShowUnavailable(*problem);
-            else
-                RecordStart();
+            RecordStart();
         } else if (FStatus == stRunning) {
             RecordStop();
         }
@@ -73,9 +71,7 @@ void TFrmLumetra::CaptureStart()
     FStatus = stRunning;
     const int source = ChkArea->currentIndex();
     Target* target = m_targets->at(ChkSaveTo->currentIndex());
-    auto fail = [this](const QString& reason) {
-        ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + reason);
-    };
+    auto fail = [this](const QString& reason) { ShowCaptureFailed(reason); };
 
     if (ChkSound2->isChecked() && source != csDrag)
         PlayCaptureSound();
@@ -303,11 +299,7 @@ void TFrmLumetra::ShowUnavailable(const Unavailable& problem)
         ShellOpen(m_platform.shell(), ErrorHelpPage.arg(problem.helpTopic));
 }
 
-bool TFrmLumetra::IsRecording() const
+void TFrmLumetra::ShowCaptureFailed(const QString& reason)
 {
-    return false;
+    ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + reason);
 }
-
-void TFrmLumetra::RecordStart() { }
-
-void TFrmLumetra::RecordStop() { }

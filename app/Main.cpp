@@ -158,6 +158,8 @@ void TFrmLumetra::CreateComponents()
     BtnOpenDir->setObjectName(QStringLiteral("BtnOpenDir"));
     place(BtnOpenDir, 0, 63, 145, 33);
 
+    CreateRecordingCard();
+
     LblCopyright = new QLabel(QStringLiteral("만든이 브렌홀트"), this);
     LblCopyright->setObjectName(QStringLiteral("LblCopyright"));
     LblCopyright->setAlignment(Qt::AlignCenter);
@@ -171,7 +173,8 @@ void TFrmLumetra::CreateComponents()
     CreateColorCard();
 
     for (QWidget* watched : { static_cast<QWidget*>(LblArea), static_cast<QWidget*>(LblCopyright), Card1,
-             static_cast<QWidget*>(LblSaveTo), Card2, static_cast<QWidget*>(LblColor), ShpColor })
+             static_cast<QWidget*>(LblSaveTo), Card2, static_cast<QWidget*>(LblColor), ShpColor, ShpRec,
+             Panel1 })
         watched->installEventFilter(this);
     installEventFilter(this);
 

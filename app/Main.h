@@ -5,6 +5,7 @@
 #include "capture/CaptureSource.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ScreenSource.h"
+#include "recording/Recorder.h"
 #include "targets/Target.h"
 #include "targets/Targets.h"
 
@@ -28,6 +29,7 @@ class QTimer;
 class QPushButton;
 class QStackedWidget;
 class QSystemTrayIcon;
+class QTimer;
 class TFrmHotKey;
 class TFrmLine;
 class TFrmSize;
@@ -116,6 +118,8 @@ public:
     // The recording: true while a recorder exists; asks the running one to stop.
     bool IsRecording() const override;
     void RecordStop() override;
+    // Follows the running recording every 100 ms and tidies up once the encoder has ended.
+    void TmrRecTimer();
 
     // What the targets ask of the window.
     int JpegQuality() const override;
@@ -127,6 +131,8 @@ public:
 
     // State of the running program.
     std::unique_ptr<TCapture> FCapture;
+    // Exists from the start of a recording until TmrRecTimer sees that the encoder has ended.
+    std::unique_ptr<TRecorder> FRecorder;
     TStatus FStatus = stIdle;
     bool FCanClose = false;
     QSystemTrayIcon* TrayIcon = nullptr;
@@ -164,6 +170,12 @@ public:
     QComboBox* ChkWebP_qual = nullptr;
     QComboBox* ChkOCR_lang = nullptr;
     QPushButton* BtnOpenDir = nullptr;
+    // The recording card.
+    QWidget* Panel1 = nullptr;
+    QWidget* ShpRec = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* LvlRecTime = nullptr;
+    QTimer* TmrRec = nullptr;
 
     // The context menu of the window and of the notification-area icon, in menu order.
     QMenu* Menu = nullptr;
@@ -214,6 +226,7 @@ private:
     void CreateMenu();
     void CreateColorCard();
     void SetSwatch(QRgb color);
+    void CreateRecordingCard();
     void CreateTrayIcon();
     void CreateHotKeyWindow();
     void FormMouseUp();
@@ -231,6 +244,10 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
     void PlayCaptureSound();
+    // "Capture failed", two carriage returns and the reason, in an error box.
+    void ShowCaptureFailed(const QString& reason);
+    // Minutes of the ticked recording limit; 0 for none.
+    int RecordLimit() const;
     int Quality(QComboBox* list) const;
     // Tells the user why a target cannot run and opens its error-help page.
     void ShowUnavailable(const Unavailable& problem);
@@ -241,7 +258,6 @@ private:
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);
     bool HasArgument(const QString& argument) const;
 
-    // Joined by the recording part of the program.
     void RecordStart();
 
     // A moment after the last capture, the memory only captures need goes back to the system.

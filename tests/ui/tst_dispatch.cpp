@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QStackedWidget>
 
@@ -71,6 +72,8 @@ void TestDispatch::initTestCase()
 {
     m_home = std::make_unique<TestHome>();
     m_home->apply();
+    // No encoder here: the recordings are tried with the real one on the x11 and e2e floors.
+    qputenv("PATH", QFile::encodeName(m_home->root));
 }
 
 void TestDispatch::init()
@@ -296,7 +299,17 @@ void TestDispatch::absentTargetsAndSourcesSaySoFirst()
         QVERIFY(savedFiles().isEmpty());
         m_platform->fakeMessages.shown.clear();
     };
-    for (int target : { int(stMP4), int(stTXT), int(stImageStore), int(stFloating) }) {
+    // MP4 without its encoder: the command does nothing visible; choosing it names the missing encoder.
+    m_form->ChkSaveTo->setCurrentIndex(stMP4);
+    m_form->Start();
+    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QVERIFY(!m_form->IsRecording());
+    m_form->ChkSaveToChange();
+    saysSo(QStringLiteral("\"ffmpeg\" 파일이 없습니다."));
+    QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
+    QCOMPARE(m_platform->fakeShell.opened.last().query(), QStringLiteral("app=lumetra&msg=ffmpegnotfound"));
+    for (int target : { int(stTXT), int(stImageStore), int(stFloating) }) {
         m_form->ChkSaveTo->setCurrentIndex(target);
         m_form->Start();
         saysSo(AbsentTarget);
