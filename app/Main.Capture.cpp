@@ -115,6 +115,9 @@ void TFrmLumetra::CaptureStart()
         timer.restart();
         try {
             target->Deliver(shot);
+            // The target ends the capture itself, through DeliveryFinished.
+            if (target->FinishesLater())
+                return;
             if (ChkSound3->isChecked())
                 PlayCaptureSound();
         } catch (const Exception& error) {
@@ -123,6 +126,17 @@ void TFrmLumetra::CaptureStart()
             fail(QString::fromLocal8Bit(error.what()));
         }
         qCDebug(lcCapture) << "delivered in" << timer.nsecsElapsed() / 1000 << "us";
+    }
+    FStatus = stIdle;
+}
+
+void TFrmLumetra::DeliveryFinished(const QString& failure)
+{
+    if (failure.isEmpty()) {
+        if (ChkSound3->isChecked())
+            PlayCaptureSound();
+    } else {
+        ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + failure);
     }
     FStatus = stIdle;
 }

@@ -5,6 +5,7 @@
 #include "QtMessageBoxes.h"
 #include "QtPrinter.h"
 #include "SignalSessionEnd.h"
+#include "TesseractOcr.h"
 #include "UnixCommandServer.h"
 #include "X11HotKeys.h"
 #include "X11Screen.h"
@@ -36,6 +37,7 @@ public:
     SessionEnd& session() override { return m_session; }
     Clipboard& clipboard() override { return m_clipboard; }
     Printer& printer() override { return m_printer; }
+    OcrEngine& ocr() override { return m_ocr; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
@@ -49,6 +51,7 @@ private:
     QtFolderDialog m_folders;
     QtClipboard m_clipboard;
     QtPrinter m_printer;
+    TesseractOcr m_ocr;
 };
 
 } // namespace
