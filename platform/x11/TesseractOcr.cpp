@@ -82,7 +82,8 @@ private:
             m_process.write(reinterpret_cast<const char*>(m_picture.constBits()) + m_written, piece);
             m_written += piece;
         }
-        if (m_written == size && !m_picture.isNull()) {
+        if (m_written == size && !m_sent) {
+            m_sent = true;
             m_picture = QImage();
             m_process.closeWriteChannel();
         }
@@ -138,6 +139,7 @@ private:
     QProcess m_process;
     QImage m_picture;
     qint64 m_written = 0;
+    bool m_sent = false;
     bool m_canceled = false;
     std::function<void(const OcrOutcome&)> m_done;
 };
