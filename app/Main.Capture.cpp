@@ -115,6 +115,9 @@ void TFrmLumetra::CaptureStart()
         timer.restart();
         try {
             target->Deliver(shot);
+            // The target ends the capture itself, through DeliveryFinished.
+            if (target->FinishesLater())
+                return;
             if (ChkSound3->isChecked())
                 PlayCaptureSound();
         } catch (const Exception& error) {
@@ -138,6 +141,17 @@ void TFrmLumetra::ReleaseCaptureMemory()
     if (FCapture)
         FCapture->DC().releaseMemory();
     malloc_trim(0);
+}
+
+void TFrmLumetra::DeliveryFinished(const QString& failure)
+{
+    if (failure.isEmpty()) {
+        if (ChkSound3->isChecked())
+            PlayCaptureSound();
+    } else {
+        ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + failure);
+    }
+    FStatus = stIdle;
 }
 
 void TFrmLumetra::Capture(QImage& bitmap, QRect& rect)

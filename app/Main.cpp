@@ -66,6 +66,10 @@ TFrmLumetra::TFrmLumetra(Platform& platform, QStringList arguments, QWidget* par
     , m_targets(std::make_unique<TargetTable>(*this))
     , m_arguments(std::move(arguments))
 {
+    RtOcr = std::make_unique<TRtOcr>(m_platform.ocr());
+    RtOcr->OnCompleted = [this](TRtOcr* sender, const TRtOcr::TResult& result, void* customData) {
+        BitmapToTXTFileCompleted(sender, result, customData);
+    };
     setObjectName(QStringLiteral("FrmLumetra"));
     // A fixed single border with only the close button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -279,6 +283,8 @@ void TFrmLumetra::FormDestroy()
         return;
     m_destroyed = true;
     m_platform.channel().close();
+    // A recognition still running ends here and writes nothing.
+    RtOcr.reset();
     FCapture.reset();
 }
 

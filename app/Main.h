@@ -3,6 +3,7 @@
 #include "capture/Area.h"
 #include "capture/Capture.h"
 #include "capture/CaptureSource.h"
+#include "ocr/RtOcr.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ScreenSource.h"
 #include "recording/Recorder.h"
@@ -126,6 +127,11 @@ public:
     int WebPQuality() const override;
     int PixelsPerInch() const override;
     Platform& platform() const override { return m_platform; }
+    // Text recognition: the capture enlarged and handed to RtOcr; the completion writes the file.
+    bool HasRecognitionLanguages() const override { return !Languages.isEmpty(); }
+    void StartOcr(QImage& bitmap) override;
+    void BitmapToTXTFileCompleted(TRtOcr* sender, const TRtOcr::TResult& result, void* customData);
+    void DeliveryFinished(const QString& failure) override;
     // The target list's objects, in its order.
     const TargetTable& Targets() const { return *m_targets; }
 
@@ -138,6 +144,9 @@ public:
     QSystemTrayIcon* TrayIcon = nullptr;
     QString Language;
     QString SavePath;
+    // The recognition languages, in the order of ChkOCR_lang.
+    TRtOcr::TLanguages Languages;
+    std::unique_ptr<TRtOcr> RtOcr;
 
     // Secondary windows, owned through Qt parenting; each stays null until it is created.
     TFrmHotKey* FrmHotKey = nullptr;

@@ -12,6 +12,10 @@
 // Modules share no code with the program but Qt: they implement an interface of platform/ and export a
 // C function that makes one.
 
+// The full path of a file that lives beside the modules (a helper program); empty, with `error` filled in,
+// when none of the folders holds it.
+QString ModuleFile(const QString& file, QString* error = nullptr);
+
 // The address of `entry` in the module; null with `error` filled in when the module or the entry cannot be
 // found or loaded.
 void* ModuleEntry(const QString& name, const char* entry, QString* error = nullptr);

@@ -4,6 +4,7 @@
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
 #include "SignalSessionEnd.h"
+#include "TesseractOcr.h"
 #include "UnixCommandServer.h"
 #include "X11HotKeys.h"
 #include "X11Screen.h"
@@ -35,6 +36,7 @@ public:
     SessionEnd& session() override { return m_session; }
     Clipboard& clipboard() override { return m_clipboard; }
     Printer& printer() override { return m_printer; }
+    OcrEngine& ocr() override { return m_ocr; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
@@ -48,6 +50,7 @@ private:
     QtFolderDialog m_folders;
     QtClipboard m_clipboard;
     ModulePrinter m_printer;
+    TesseractOcr m_ocr;
 };
 
 } // namespace

@@ -309,13 +309,17 @@ void TestDispatch::absentTargetsAndSourcesSaySoFirst()
     saysSo(QStringLiteral("\"ffmpeg\" 파일이 없습니다."));
     QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
     QCOMPARE(m_platform->fakeShell.opened.last().query(), QStringLiteral("app=lumetra&msg=ffmpegnotfound"));
-    for (int target : { int(stTXT), int(stImageStore), int(stFloating) }) {
+    // Text recognition without a language, and the targets this version does not have.
+    const std::pair<int, QString> unavailable[]
+        = { { stTXT, QStringLiteral("OCR 을 지원하지 않는 윈도우 환경입니다.") },
+              { stImageStore, AbsentTarget }, { stFloating, AbsentTarget } };
+    for (const auto& [target, text] : unavailable) {
         m_form->ChkSaveTo->setCurrentIndex(target);
         m_form->Start();
-        saysSo(AbsentTarget);
+        saysSo(text);
         // Chosen in the list, the target goes back to PNG, which is what is stored.
         m_form->ChkSaveToChange();
-        saysSo(AbsentTarget);
+        saysSo(text);
         QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
     }
     m_form->ChkArea->setCurrentIndex(csWebPage);

@@ -37,6 +37,7 @@ public:
     SessionEnd& session() override { return m_real->session(); }
     Clipboard& clipboard() override { return m_real->clipboard(); }
     Printer& printer() override { return m_real->printer(); }
+    OcrEngine& ocr() override { return m_real->ocr(); }
 
     FakeMessageBoxes boxes;
 
