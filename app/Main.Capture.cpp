@@ -17,6 +17,9 @@
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTimer>
+
+#include <malloc.h>
 
 Q_LOGGING_CATEGORY(lcCapture, "lumetra.capture", QtWarningMsg)
 
@@ -40,11 +43,9 @@ void TFrmLumetra::Start()
         return;
     }
     if (target && target->Records()) {
+        // An encoder gone since the target was chosen makes the command do nothing visible.
         if (FStatus == stIdle) {
-            if (const auto problem = target->Check())
-                ShowUnavailable(*problem);
-            else
-                RecordStart();
+            RecordStart();
         } else if (FStatus == stRunning) {
             RecordStop();
         }
@@ -62,6 +63,7 @@ void TFrmLumetra::Start()
         }
     }
     CaptureStart();
+    m_releaseMemory->start();
 }
 
 void TFrmLumetra::CaptureStart()
@@ -69,9 +71,7 @@ void TFrmLumetra::CaptureStart()
     FStatus = stRunning;
     const int source = ChkArea->currentIndex();
     Target* target = m_targets->at(ChkSaveTo->currentIndex());
-    auto fail = [this](const QString& reason) {
-        ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + reason);
-    };
+    auto fail = [this](const QString& reason) { ShowCaptureFailed(reason); };
 
     if (ChkSound2->isChecked() && source != csDrag)
         PlayCaptureSound();
@@ -115,6 +115,9 @@ void TFrmLumetra::CaptureStart()
         timer.restart();
         try {
             target->Deliver(shot);
+            // The target ends the capture itself, through DeliveryFinished.
+            if (target->FinishesLater())
+                return;
             if (ChkSound3->isChecked())
                 PlayCaptureSound();
             // The window returns to idle when the target's work has ended.
@@ -126,6 +129,30 @@ void TFrmLumetra::CaptureStart()
             fail(QString::fromLocal8Bit(error.what()));
         }
         qCDebug(lcCapture) << "delivered in" << timer.nsecsElapsed() / 1000 << "us";
+    }
+    FStatus = stIdle;
+}
+
+void TFrmLumetra::ReleaseCaptureMemory()
+{
+    // Captures in quick succession reuse the screen's shared segment and the encoder's buffers; once the
+    // program rests, they go: the segment, and the free pages the allocator keeps in every thread's heap.
+    if (FStatus != stIdle) {
+        m_releaseMemory->start();
+        return;
+    }
+    if (FCapture)
+        FCapture->DC().releaseMemory();
+    malloc_trim(0);
+}
+
+void TFrmLumetra::DeliveryFinished(const QString& failure)
+{
+    if (failure.isEmpty()) {
+        if (ChkSound3->isChecked())
+            PlayCaptureSound();
+    } else {
+        ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + failure);
     }
     FStatus = stIdle;
 }
@@ -235,7 +262,7 @@ void TFrmLumetra::ChkAreaChange()
 
 bool TFrmLumetra::SourceAvailable(int source)
 {
-    if (source != csWebPage && source != csColorPick)
+    if (source != csWebPage)
         return true;
     ShowMessage(MessageIcon::Information,
         TranslateText(QStringLiteral("This capture source is not available in this version.")));
@@ -289,13 +316,7 @@ void TFrmLumetra::ShowUnavailable(const Unavailable& problem)
         ShellOpen(m_platform.shell(), ErrorHelpPage.arg(problem.helpTopic));
 }
 
-bool TFrmLumetra::IsRecording() const
+void TFrmLumetra::ShowCaptureFailed(const QString& reason)
 {
-    return false;
+    ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + reason);
 }
-
-void TFrmLumetra::RecordStart() { }
-
-void TFrmLumetra::RecordStop() { }
-
-void TFrmLumetra::CaptureColor() { }

@@ -8,6 +8,7 @@ class HttpClient;
 class Clipboard;
 class InstanceChannel;
 class MessageBoxes;
+class OcrEngine;
 class Printer;
 class SaveDialog;
 class ScreenSource;
@@ -34,6 +35,7 @@ public:
     virtual Printer& printer() = 0;
     virtual SaveDialog& saveDialog() = 0;
     virtual HttpClient& http() = 0;
+    virtual OcrEngine& ocr() = 0;
 };
 
 // The X11 platform when a display can be opened, else one whose display facilities fail honestly; never null.

@@ -51,4 +51,6 @@ public:
     // What of the monitor windows may cover: the monitor less what panels reserve along its edges. The
     // whole monitor where nothing is reserved or nobody can tell.
     virtual QRect workArea(const QRect& monitor) { return monitor; }
+    // Gives back the memory kept to make the next read fast; the next read sets it up again.
+    virtual void releaseMemory() { }
 };

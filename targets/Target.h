@@ -44,6 +44,14 @@ public:
     virtual void CaptureUpload(const QImage& bitmap) = 0;
     // Pins the bitmap in a floating window over `rect`, the screen area it came from.
     virtual void ShowFloating(const QImage& bitmap, const QRect& rect) = 0;
+    // Whether the window lists a recognition language, and the start of a recognition of the bitmap, which
+    // the window takes over; the recognition ends in DeliveryFinished. Throws when it cannot start.
+    virtual bool HasRecognitionLanguages() const = 0;
+    virtual void StartOcr(QImage& bitmap) = 0;
+    // A target that finishes later reports the end of its work here, on the user-interface thread: an
+    // empty failure for success (the after-capture sound plays when chosen), else the reason, shown as
+    // the capture failure. The window takes captures again from then on.
+    virtual void DeliveryFinished(const QString& failure) = 0;
 
 protected:
     ~TargetHost() = default;
@@ -70,8 +78,11 @@ public:
     // until the window has handled the work's end; a second capture meanwhile starts nothing.
     virtual bool EndsLater() const { return false; }
     // Hands one capture over; throws an Exception with the reason when that fails. The shot stays the
-    // caller's.
+    // caller's unless the target finishes later.
     virtual void Deliver(Shot& shot) = 0;
+    // The target keeps working after Deliver has returned and reports the end through
+    // TargetHost::DeliveryFinished; the window takes no other capture meanwhile.
+    virtual bool FinishesLater() const { return false; }
 
 protected:
     TargetHost& host() const { return m_host; }

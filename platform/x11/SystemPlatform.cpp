@@ -1,11 +1,11 @@
 #include "DesktopShell.h"
-#include "PulseSoundPlayer.h"
+#include "EngineModules.h"
 #include "QtClipboard.h"
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
-#include "QtPrinter.h"
 #include "QtSaveDialog.h"
 #include "SignalSessionEnd.h"
+#include "TesseractOcr.h"
 #include "UnixCommandServer.h"
 #include "X11HotKeys.h"
 #include "X11Screen.h"
@@ -40,6 +40,7 @@ public:
     Printer& printer() override { return m_printer; }
     SaveDialog& saveDialog() override { return m_saveDialog; }
     HttpClient& http() override { return m_http; }
+    OcrEngine& ocr() override { return m_ocr; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
@@ -48,13 +49,14 @@ private:
     SignalSessionEnd m_session;
     QtMessageBoxes m_messages;
     DesktopShell m_shell;
-    PulseSoundPlayer m_sound;
+    ModuleSoundPlayer m_sound;
     UnixCommandServer m_channel;
     QtFolderDialog m_folders;
     QtClipboard m_clipboard;
-    QtPrinter m_printer;
     QtSaveDialog m_saveDialog;
     LazyHttpClient m_http;
+    ModulePrinter m_printer;
+    TesseractOcr m_ocr;
 };
 
 } // namespace

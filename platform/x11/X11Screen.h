@@ -32,6 +32,8 @@ public:
     // From the struts of the window manager's clients (_NET_WM_STRUT_PARTIAL, else _NET_WM_STRUT), per
     // monitor: _NET_WORKAREA covers the whole root and is wrong for all but one monitor of several.
     QRect workArea(const QRect& monitor) override;
+    // Detaches the shared segment.
+    void releaseMemory() override;
 
 private:
     struct SharedSegment
