@@ -302,66 +302,68 @@ private:
     std::condition_variable_any m_released;
     bool m_holding = false;
     QList<Seen> m_requests;
-    class FakeOcrJob;
+};
 
-    // Recognition languages from a script; a recognition waits until the test finishes it, or finishes on the
-    // next turn of the event loop with `autoFinish` when that is set.
-    class FakeOcrEngine final : public OcrEngine
-    {
-    public:
-        QList<OcrLanguage> languages() override { return installed; }
-        quint32 maxImageDimension() const override { return 10000; }
-        std::unique_ptr<OcrJob> recognize(const QImage& picture, const QString& pack,
-            std::function<void(const OcrOutcome&)> done, QString* error) override;
+class FakeOcrJob;
 
-        // Finishes the running recognition; false when none runs.
-        bool finish(const OcrOutcome& outcome);
-        bool running() const { return m_running != nullptr; }
+// Recognition languages from a script; a recognition waits until the test finishes it, or finishes on the
+// next turn of the event loop with `autoFinish` when that is set.
+class FakeOcrEngine final : public OcrEngine
+{
+public:
+    QList<OcrLanguage> languages() override { return installed; }
+    quint32 maxImageDimension() const override { return 10000; }
+    std::unique_ptr<OcrJob> recognize(const QImage& picture, const QString& pack,
+        std::function<void(const OcrOutcome&)> done, QString* error) override;
 
-        QList<OcrLanguage> installed;
-        // When set, recognitions refuse to start with this reason.
-        QString refusal;
-        std::optional<OcrOutcome> autoFinish;
-        // What each recognition was given, and how often one was asked to stop.
-        QList<QImage> pictures;
-        QStringList packs;
-        int cancels = 0;
+    // Finishes the running recognition; false when none runs.
+    bool finish(const OcrOutcome& outcome);
+    bool running() const { return m_running != nullptr; }
 
-    private:
-        friend class FakeOcrJob;
-        FakeOcrJob* m_running = nullptr;
-    };
+    QList<OcrLanguage> installed;
+    // When set, recognitions refuse to start with this reason.
+    QString refusal;
+    std::optional<OcrOutcome> autoFinish;
+    // What each recognition was given, and how often one was asked to stop.
+    QList<QImage> pictures;
+    QStringList packs;
+    int cancels = 0;
 
-    class FakePlatform final : public Platform
-    {
-    public:
-        ScreenSource& screen() override { return fakeScreen; }
-        MessageBoxes& messages() override { return fakeMessages; }
-        Shell& shell() override { return fakeShell; }
-        SoundPlayer& sound() override { return fakeSound; }
-        InstanceChannel& channel() override { return fakeChannel; }
-        WindowSystem& windows() override { return fakeWindows; }
-        FolderDialog& folders() override { return fakeFolders; }
-        HotKeys& hotKeys() override { return fakeHotKeys; }
-        SessionEnd& session() override { return fakeSession; }
-        Clipboard& clipboard() override { return fakeClipboard; }
-        Printer& printer() override { return fakePrinter; }
-        SaveDialog& saveDialog() override { return fakeSaveDialog; }
-        HttpClient& http() override { return fakeHttp; }
-        OcrEngine& ocr() override { return fakeOcr; }
+private:
+    friend class FakeOcrJob;
+    FakeOcrJob* m_running = nullptr;
+};
 
-        FakeScreen fakeScreen;
-        FakeMessageBoxes fakeMessages;
-        FakeShell fakeShell;
-        FakeSoundPlayer fakeSound;
-        FakeInstanceChannel fakeChannel;
-        FakeWindowSystem fakeWindows;
-        FakeFolderDialog fakeFolders;
-        FakeHotKeys fakeHotKeys;
-        FakeSessionEnd fakeSession;
-        FakeClipboard fakeClipboard;
-        FakePrinter fakePrinter;
-        FakeSaveDialog fakeSaveDialog;
-        FakeHttpClient fakeHttp;
-        FakeOcrEngine fakeOcr;
-    };
+class FakePlatform final : public Platform
+{
+public:
+    ScreenSource& screen() override { return fakeScreen; }
+    MessageBoxes& messages() override { return fakeMessages; }
+    Shell& shell() override { return fakeShell; }
+    SoundPlayer& sound() override { return fakeSound; }
+    InstanceChannel& channel() override { return fakeChannel; }
+    WindowSystem& windows() override { return fakeWindows; }
+    FolderDialog& folders() override { return fakeFolders; }
+    HotKeys& hotKeys() override { return fakeHotKeys; }
+    SessionEnd& session() override { return fakeSession; }
+    Clipboard& clipboard() override { return fakeClipboard; }
+    Printer& printer() override { return fakePrinter; }
+    SaveDialog& saveDialog() override { return fakeSaveDialog; }
+    HttpClient& http() override { return fakeHttp; }
+    OcrEngine& ocr() override { return fakeOcr; }
+
+    FakeScreen fakeScreen;
+    FakeMessageBoxes fakeMessages;
+    FakeShell fakeShell;
+    FakeSoundPlayer fakeSound;
+    FakeInstanceChannel fakeChannel;
+    FakeWindowSystem fakeWindows;
+    FakeFolderDialog fakeFolders;
+    FakeHotKeys fakeHotKeys;
+    FakeSessionEnd fakeSession;
+    FakeClipboard fakeClipboard;
+    FakePrinter fakePrinter;
+    FakeSaveDialog fakeSaveDialog;
+    FakeHttpClient fakeHttp;
+    FakeOcrEngine fakeOcr;
+};
