@@ -267,6 +267,12 @@ void TFrmLumetra::closeEvent(QCloseEvent* event)
     }
 }
 
+void TFrmLumetra::showEvent(QShowEvent* event)
+{
+    m_everShown = true;
+    QWidget::showEvent(event);
+}
+
 bool TFrmLumetra::FormCloseQuery()
 {
     bool canClose = FCanClose;
@@ -285,6 +291,8 @@ void TFrmLumetra::FormDestroy()
         return;
     m_destroyed = true;
     m_platform.channel().close();
+    // The update check ends where it is, unheard.
+    FUpdate.reset();
     // An upload under way is abandoned at once rather than awaited.
     FUpload.reset();
     FProgress.reset();

@@ -38,6 +38,7 @@ class TFrmLine;
 class TFrmSize;
 class TConfig;
 class TProgressForm;
+class UpdateCheck;
 class UploadJob;
 
 // The main window and the controller of the whole program: start-up, the external commands, the
@@ -241,6 +242,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -257,6 +259,8 @@ private:
     void LoadRecognitionLanguages(TConfig& config);
     // Asks the product's web service for updates and notices once per start.
     void StartInitRequest();
+    // The endpoint's reply: the question about a newer version first, then the notice's status bar.
+    void InitRequestReplied(const QString& reply);
     // Checks the item of a menu group named `prefix` + `value` and unchecks the others; a value that names
     // no item leaves the group unchecked.
     static void CheckGroupItem(const QList<QAction*>& group, const QString& prefix, const QString& value);
@@ -290,6 +294,9 @@ private:
     Platform& m_platform;
     std::unique_ptr<TargetTable> m_targets;
     std::unique_ptr<UploadJob> FUpload;
+    std::unique_ptr<UpdateCheck> FUpdate;
+    // Whether the window has been on the screen since the start (a box may then lean on it).
+    bool m_everShown = false;
     std::unique_ptr<TProgressForm> FProgress;
     // Deleted floating windows, freed once the menu that deleted them has returned.
     std::vector<std::unique_ptr<TFrmFloating>> m_floatsLeaving;

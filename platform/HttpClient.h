@@ -15,7 +15,8 @@ struct HttpRequest
     QByteArray method = "GET";
     // http or https only; any other scheme fails without a connection.
     QUrl url;
-    // Extra header lines, each "Name: value". A "Host" line replaces the one made from the address.
+    // Extra header lines, each "Name: value", sent in this order; one with an empty value is sent empty.
+    // A "Host" line replaces the one made from the address.
     QList<QByteArray> headers;
     QByteArray userAgent;
     bool http10 = false;
@@ -58,4 +59,7 @@ public:
     // failed or `stop` is requested, which ends it at once (the program quits). Blocks: call it from a
     // worker, never from the user-interface thread. Safe to call from several threads at a time.
     virtual HttpReply perform(const HttpRequest& request, std::stop_token stop = {}) = 0;
+    // A request whose reply nobody reads, handed on without waiting where the client can: it may then
+    // finish after the program has ended. Clients that cannot hand it on make it at once.
+    virtual void sendUnheard(const HttpRequest& request) { perform(request); }
 };

@@ -125,6 +125,8 @@ HttpReply CurlHttpClient::perform(const HttpRequest& request, std::stop_token st
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
     // Time-outs by signal would reach other threads of the program.
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // A stop while the name is still being looked up must not wait for the look-up.
+    curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
     if (request.http10)
         curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
     if (!request.userAgent.isEmpty())
@@ -137,8 +139,14 @@ HttpReply CurlHttpClient::perform(const HttpRequest& request, std::stop_token st
             headers.reset(longer);
         }
     };
-    for (const QByteArray& line : request.headers)
-        addHeader(line.constData());
+    for (const QByteArray& line : request.headers) {
+        // libcurl drops a header without a value; "Name;" is its way to send one empty.
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.mid(colon + 1).trimmed().isEmpty())
+            addHeader((line.left(colon) + ';').constData());
+        else
+            addHeader(line.constData());
+    }
     const bool hasBody = request.bodySize >= 0;
     // The body goes at once; waiting for a "100 Continue" only delays servers that never send one.
     if (hasBody)

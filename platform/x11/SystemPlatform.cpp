@@ -10,6 +10,7 @@
 #include "X11HotKeys.h"
 #include "X11Screen.h"
 #include "X11WindowSystem.h"
+#include "platform/HelperHttpClient.h"
 #include "platform/LazyHttpClient.h"
 #include "platform/Platform.h"
 #include "platform/null/NullPlatform.h"
@@ -40,6 +41,7 @@ public:
     Printer& printer() override { return m_printer; }
     SaveDialog& saveDialog() override { return m_saveDialog; }
     HttpClient& http() override { return m_http; }
+    HttpClient& isolatedHttp() override { return m_isolatedHttp; }
     OcrEngine& ocr() override { return m_ocr; }
 
 private:
@@ -55,6 +57,7 @@ private:
     QtClipboard m_clipboard;
     QtSaveDialog m_saveDialog;
     LazyHttpClient m_http;
+    HelperHttpClient m_isolatedHttp;
     ModulePrinter m_printer;
     TesseractOcr m_ocr;
 };
