@@ -148,6 +148,9 @@ void TFrmLumetra::Capture(QImage& bitmap, QRect& rect)
         read = FCapture->Capture(bitmap, m_platform.screen().windowAt(pointer), rect);
         break;
     }
+    case csWebPage:
+        CaptureWebPage(bitmap);
+        break;
     default:
         break;
     }
@@ -193,7 +196,7 @@ void TFrmLumetra::ChkAreaChange()
 {
     ChkArea->setEnabled(false);
     PnlMain->setCurrentWidget(Card1);
-    // The web page window joins here as it is built.
+    CloseWebPageWindow();
     if (FrmArea && FrmArea->isVisible())
         FrmArea->close();
     if (FrmLine) {
@@ -219,6 +222,9 @@ void TFrmLumetra::ChkAreaChange()
         FrmLine->show();
         break;
     }
+    case csWebPage:
+        ShowWebPageWindow();
+        break;
     case csColorPick:
         PnlMain->setCurrentWidget(Card2);
         break;
@@ -232,7 +238,7 @@ void TFrmLumetra::ChkAreaChange()
 
 bool TFrmLumetra::SourceAvailable(int source)
 {
-    if (source != csWebPage && source != csColorPick)
+    if (source != csColorPick)
         return true;
     ShowMessage(MessageIcon::Information,
         TranslateText(QStringLiteral("This capture source is not available in this version.")));

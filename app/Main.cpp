@@ -270,6 +270,7 @@ void TFrmLumetra::FormDestroy()
         return;
     m_destroyed = true;
     m_platform.channel().close();
+    FreeWebPageWindow();
     FCapture.reset();
 }
 

@@ -25,6 +25,7 @@ class QPushButton;
 class QStackedWidget;
 class QSystemTrayIcon;
 class TFrmHotKey;
+class TFrmIExplorer;
 class TFrmLine;
 class TFrmSize;
 class TConfig;
@@ -125,6 +126,8 @@ public:
     TFrmArea* FrmArea = nullptr;
     // Guarded: the outline closes itself (delete on close) when a capture starts.
     QPointer<TFrmLine> FrmLine;
+    // The browser window: no owner window of its own, freed when it closes, else with this window.
+    QPointer<TFrmIExplorer> FrmIExplorer;
     // Those of the secondary windows that exist, for work that applies to all of them (translation).
     QList<QWidget*> secondaryWindows() const;
 
@@ -220,6 +223,13 @@ private:
     // Joined by the recording and colour-picker parts of the program.
     void RecordStart();
     void CaptureColor();
+
+    // The web page source: its browser window, opened when the source is chosen, and its capture.
+    void ShowWebPageWindow();
+    // Closes the window unless the web page source is chosen again, which keeps it with its page.
+    void CloseWebPageWindow();
+    void FreeWebPageWindow();
+    void CaptureWebPage(QImage& bitmap);
 
     Platform& m_platform;
     std::unique_ptr<TargetTable> m_targets;
