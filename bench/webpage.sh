@@ -32,12 +32,12 @@ pids+=($!)
 now() { date +%s%N; }
 ms() { echo $((($2 - $1) / 1000000)); }
 kib() { awk "/^$1/ {print \$2}" "/proc/$lumetra/status"; }
-find_window() { xdotool search --all --onlyvisible "$@" 2>/dev/null | head -1 || true; }
+find_window() { xdotool search --onlyvisible --class "$1" 2>/dev/null | head -1 || true; }
 
 "$build/lumetra" >/dev/null 2>&1 &
 lumetra=$!
 pids+=($lumetra)
-for _ in $(seq 400); do main=$(find_window --class '^TFrmLumetra$'); [[ -n $main ]] && break; sleep 0.05; done
+for _ in $(seq 400); do main=$(find_window '^TFrmLumetra$'); [[ -n $main ]] && break; sleep 0.05; done
 [[ -n $main ]] || { echo "Lumetra did not start" >&2; exit 1; }
 sleep 2
 idle=$(kib VmRSS)
@@ -48,8 +48,9 @@ sleep 0.5
 start=$(now)
 xdotool key Down Down Down Down Down Return
 for _ in $(seq 1200); do
-    browser=$(find_window --class '^lumetra$' --name '^Lumetra$')
-    [[ -n $browser ]] && break
+    browser=$(find_window '^lumetra$')
+    # The blank page's caption is the product's name.
+    [[ -n $browser && $(xdotool getwindowname "$browser" 2>/dev/null) == Lumetra ]] && break
     sleep 0.01
 done
 shown=$(now)
