@@ -235,7 +235,11 @@ QString TestE2EWebPage::capture()
     QProcess command;
     command.setProcessEnvironment(m_home->environment(m_desk.environment()));
     command.start(Program, { QStringLiteral("--command"), Capture });
-    if (!command.waitForFinished(120000))
+    // The pages' servers live in this process: its event loop keeps running while the capture is taken.
+    QDeadlineTimer deadline(120000);
+    while (command.state() != QProcess::NotRunning && !deadline.hasExpired())
+        QTest::qWait(50);
+    if (command.state() != QProcess::NotRunning)
         return {};
     return QString::fromLocal8Bit(command.readAllStandardOutput()).trimmed();
 }
