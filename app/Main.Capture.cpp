@@ -17,6 +17,9 @@
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTimer>
+
+#include <malloc.h>
 
 Q_LOGGING_CATEGORY(lcCapture, "lumetra.capture", QtWarningMsg)
 
@@ -40,20 +43,15 @@ void TFrmLumetra::Start()
         return;
     }
     if (target && target->Records()) {
+        // An encoder gone since the target was chosen makes the command do nothing visible.
         if (FStatus == stIdle) {
-            if (const auto problem = target->Check())
-                ShowUnavailable(*problem);
-            else
-                RecordStart();
+            RecordStart();
         } else if (FStatus == stRunning) {
             RecordStop();
         }
         return;
     }
     if (FStatus != stIdle)
-        return;
-    // Told before anything happens, the capture sound included.
-    if (!SourceAvailable(source))
         return;
     if (target) {
         if (const auto problem = target->Check()) {
@@ -62,6 +60,7 @@ void TFrmLumetra::Start()
         }
     }
     CaptureStart();
+    m_releaseMemory->start();
 }
 
 void TFrmLumetra::CaptureStart()
@@ -69,9 +68,7 @@ void TFrmLumetra::CaptureStart()
     FStatus = stRunning;
     const int source = ChkArea->currentIndex();
     Target* target = m_targets->at(ChkSaveTo->currentIndex());
-    auto fail = [this](const QString& reason) {
-        ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + reason);
-    };
+    auto fail = [this](const QString& reason) { ShowCaptureFailed(reason); };
 
     if (ChkSound2->isChecked() && source != csDrag)
         PlayCaptureSound();
@@ -115,6 +112,9 @@ void TFrmLumetra::CaptureStart()
         timer.restart();
         try {
             target->Deliver(shot);
+            // The target ends the capture itself, through DeliveryFinished.
+            if (target->FinishesLater())
+                return;
             if (ChkSound3->isChecked())
                 PlayCaptureSound();
         } catch (const Exception& error) {
@@ -123,6 +123,30 @@ void TFrmLumetra::CaptureStart()
             fail(QString::fromLocal8Bit(error.what()));
         }
         qCDebug(lcCapture) << "delivered in" << timer.nsecsElapsed() / 1000 << "us";
+    }
+    FStatus = stIdle;
+}
+
+void TFrmLumetra::ReleaseCaptureMemory()
+{
+    // Captures in quick succession reuse the screen's shared segment and the encoder's buffers; once the
+    // program rests, they go: the segment, and the free pages the allocator keeps in every thread's heap.
+    if (FStatus != stIdle) {
+        m_releaseMemory->start();
+        return;
+    }
+    if (FCapture)
+        FCapture->DC().releaseMemory();
+    malloc_trim(0);
+}
+
+void TFrmLumetra::DeliveryFinished(const QString& failure)
+{
+    if (failure.isEmpty()) {
+        if (ChkSound3->isChecked())
+            PlayCaptureSound();
+    } else {
+        ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + failure);
     }
     FStatus = stIdle;
 }
@@ -236,15 +260,6 @@ void TFrmLumetra::ChkAreaChange()
     ChkArea->setEnabled(true);
 }
 
-bool TFrmLumetra::SourceAvailable(int source)
-{
-    if (source != csColorPick)
-        return true;
-    ShowMessage(MessageIcon::Information,
-        TranslateText(QStringLiteral("This capture source is not available in this version.")));
-    return false;
-}
-
 void TFrmLumetra::ChkSaveToChange()
 {
     int width = 145;
@@ -292,13 +307,7 @@ void TFrmLumetra::ShowUnavailable(const Unavailable& problem)
         ShellOpen(m_platform.shell(), ErrorHelpPage.arg(problem.helpTopic));
 }
 
-bool TFrmLumetra::IsRecording() const
+void TFrmLumetra::ShowCaptureFailed(const QString& reason)
 {
-    return false;
+    ShowMessage(MessageIcon::Error, TranslateText(CaptureFailed) + QStringLiteral("\r\r") + reason);
 }
-
-void TFrmLumetra::RecordStart() { }
-
-void TFrmLumetra::RecordStop() { }
-
-void TFrmLumetra::CaptureColor() { }

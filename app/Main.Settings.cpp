@@ -83,17 +83,6 @@ void TFrmLumetra::LoadConfig()
     StartInitRequest();
 }
 
-void TFrmLumetra::LoadRecognitionLanguages(TConfig& config)
-{
-    // The recognition engine joins later; until then the system offers no language and the stored choice
-    // is not applied.
-    const QStringList names;
-    ChkOCR_lang->addItems(names);
-    const int index = config.ReadInteger(QStringLiteral("language_ocr"), 0);
-    if (index < ChkOCR_lang->count())
-        selectEntry(ChkOCR_lang, index);
-}
-
 // The update check joins here; until then a start asks the web service nothing.
 void TFrmLumetra::StartInitRequest() { }
 

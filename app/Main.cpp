@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <cmath>
 
@@ -65,11 +66,19 @@ TFrmLumetra::TFrmLumetra(Platform& platform, QStringList arguments, QWidget* par
     , m_targets(std::make_unique<TargetTable>(*this))
     , m_arguments(std::move(arguments))
 {
+    RtOcr = std::make_unique<TRtOcr>(m_platform.ocr());
+    RtOcr->OnCompleted = [this](TRtOcr* sender, const TRtOcr::TResult& result, void* customData) {
+        BitmapToTXTFileCompleted(sender, result, customData);
+    };
     setObjectName(QStringLiteral("FrmLumetra"));
     // A fixed single border with only the close button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle(ProductCaption);
     CreateComponents();
+    m_releaseMemory = new QTimer(this);
+    m_releaseMemory->setSingleShot(true);
+    m_releaseMemory->setInterval(1000);
+    connect(m_releaseMemory, &QTimer::timeout, this, &TFrmLumetra::ReleaseCaptureMemory);
     // Other copies and tools recognise the running copy's window by its class.
     m_platform.windows().setWindowClass(this, QLatin1String(InstanceProtocol::WindowClass));
 }
@@ -153,6 +162,8 @@ void TFrmLumetra::CreateComponents()
     BtnOpenDir->setObjectName(QStringLiteral("BtnOpenDir"));
     place(BtnOpenDir, 0, 63, 145, 33);
 
+    CreateRecordingCard();
+
     LblCopyright = new QLabel(QStringLiteral("만든이 브렌홀트"), this);
     LblCopyright->setObjectName(QStringLiteral("LblCopyright"));
     LblCopyright->setAlignment(Qt::AlignCenter);
@@ -163,9 +174,11 @@ void TFrmLumetra::CreateComponents()
     place(LblCopyright, 8, 168, 146, 17);
 
     CreateMenu();
+    CreateColorCard();
 
     for (QWidget* watched : { static_cast<QWidget*>(LblArea), static_cast<QWidget*>(LblCopyright), Card1,
-             static_cast<QWidget*>(LblSaveTo), Card2 })
+             static_cast<QWidget*>(LblSaveTo), Card2, static_cast<QWidget*>(LblColor), ShpColor, ShpRec,
+             Panel1 })
         watched->installEventFilter(this);
     installEventFilter(this);
 
@@ -270,6 +283,8 @@ void TFrmLumetra::FormDestroy()
         return;
     m_destroyed = true;
     m_platform.channel().close();
+    // A recognition still running ends here and writes nothing.
+    RtOcr.reset();
     FreeWebPageWindow();
     FCapture.reset();
 }

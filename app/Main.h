@@ -3,8 +3,10 @@
 #include "capture/Area.h"
 #include "capture/Capture.h"
 #include "capture/CaptureSource.h"
+#include "ocr/RtOcr.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ScreenSource.h"
+#include "recording/Recorder.h"
 #include "targets/Target.h"
 #include "targets/Targets.h"
 
@@ -14,16 +16,21 @@
 #include <QRect>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class Platform;
 class QAction;
 class QComboBox;
 class QLabel;
+class QListWidget;
 class QMenu;
+class QPainter;
+class QTimer;
 class QPushButton;
 class QStackedWidget;
 class QSystemTrayIcon;
+class QTimer;
 class TFrmHotKey;
 class TFrmIExplorer;
 class TFrmLine;
@@ -68,6 +75,16 @@ public:
     void ChkAreaChange();
     void ChkSaveToChange();
 
+    // The colour picker: the live probe, the recorded codes and their menu.
+    void TmrColorTimer();
+    void CaptureColor();
+    void N5Click();
+    void N7Click();
+    // Draws one recorded code into `rect` of the list: swatch, outline and text. `scaled` is the list's
+    // Scaled.
+    static void LstColorDrawItem(QPainter& painter, const QRect& rect, const QString& code, bool selected,
+        const std::function<int(int)>& scaled);
+
     // Output file naming.
     QString NewFilename(const QString& ext) override;
     int FindHighestNumber();
@@ -103,22 +120,34 @@ public:
     // The recording: true while a recorder exists; asks the running one to stop.
     bool IsRecording() const override;
     void RecordStop() override;
+    // Follows the running recording every 100 ms and tidies up once the encoder has ended.
+    void TmrRecTimer();
 
     // What the targets ask of the window.
     int JpegQuality() const override;
     int WebPQuality() const override;
     int PixelsPerInch() const override;
     Platform& platform() const override { return m_platform; }
+    // Text recognition: the capture enlarged and handed to RtOcr; the completion writes the file.
+    bool HasRecognitionLanguages() const override { return !Languages.isEmpty(); }
+    void StartOcr(QImage& bitmap) override;
+    void BitmapToTXTFileCompleted(TRtOcr* sender, const TRtOcr::TResult& result, void* customData);
+    void DeliveryFinished(const QString& failure) override;
     // The target list's objects, in its order.
     const TargetTable& Targets() const { return *m_targets; }
 
     // State of the running program.
     std::unique_ptr<TCapture> FCapture;
+    // Exists from the start of a recording until TmrRecTimer sees that the encoder has ended.
+    std::unique_ptr<TRecorder> FRecorder;
     TStatus FStatus = stIdle;
     bool FCanClose = false;
     QSystemTrayIcon* TrayIcon = nullptr;
     QString Language;
     QString SavePath;
+    // The recognition languages, in the order of ChkOCR_lang.
+    TRtOcr::TLanguages Languages;
+    std::unique_ptr<TRtOcr> RtOcr;
 
     // Secondary windows, owned through Qt parenting; each stays null until it is created.
     TFrmHotKey* FrmHotKey = nullptr;
@@ -139,12 +168,26 @@ public:
     QWidget* Card2 = nullptr;
     QWidget* Card3 = nullptr;
     QLabel* LblCopyright = nullptr;
+    // Card2, the colour picker.
+    QWidget* ShpColor = nullptr;
+    QLabel* LblColor = nullptr;
+    QListWidget* LstColor = nullptr;
+    QMenu* Pick = nullptr;
+    QAction* N5 = nullptr; // copy
+    QAction* N7 = nullptr; // delete
+    QTimer* TmrColor = nullptr;
     QLabel* LblSaveTo = nullptr;
     QComboBox* ChkSaveTo = nullptr;
     QComboBox* ChkJPEG_qual = nullptr;
     QComboBox* ChkWebP_qual = nullptr;
     QComboBox* ChkOCR_lang = nullptr;
     QPushButton* BtnOpenDir = nullptr;
+    // The recording card.
+    QWidget* Panel1 = nullptr;
+    QWidget* ShpRec = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* LvlRecTime = nullptr;
+    QTimer* TmrRec = nullptr;
 
     // The context menu of the window and of the notification-area icon, in menu order.
     QMenu* Menu = nullptr;
@@ -193,6 +236,9 @@ protected:
 private:
     void CreateComponents();
     void CreateMenu();
+    void CreateColorCard();
+    void SetSwatch(QRgb color);
+    void CreateRecordingCard();
     void CreateTrayIcon();
     void CreateHotKeyWindow();
     void FormMouseUp();
@@ -210,6 +256,10 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
     void PlayCaptureSound();
+    // "Capture failed", two carriage returns and the reason, in an error box.
+    void ShowCaptureFailed(const QString& reason);
+    // Minutes of the ticked recording limit; 0 for none.
+    int RecordLimit() const;
     int Quality(QComboBox* list) const;
     // Tells the user why a target cannot run and opens its error-help page.
     void ShowUnavailable(const Unavailable& problem);
@@ -220,9 +270,10 @@ private:
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);
     bool HasArgument(const QString& argument) const;
 
-    // Joined by the recording and colour-picker parts of the program.
     void RecordStart();
-    void CaptureColor();
+
+    // A moment after the last capture, the memory only captures need goes back to the system.
+    void ReleaseCaptureMemory();
 
     // The web page source: its browser window, opened when the source is chosen, and its capture.
     void ShowWebPageWindow();
@@ -233,6 +284,7 @@ private:
 
     Platform& m_platform;
     std::unique_ptr<TargetTable> m_targets;
+    QTimer* m_releaseMemory = nullptr;
     QStringList m_arguments;
     bool m_destroyed = false;
 };

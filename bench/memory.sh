@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Resident memory of the running copy: idle after start, after the first capture, and its growth over
-# 200 consecutive full-screen PNG captures of a 1920x1080 screen on a private Xvfb desktop.
+# Resident memory of the running copy on a private 1920x1080 Xvfb desktop: idle after start, 2 s after the
+# first full-screen capture, 2 s after 200 captures, and 2 s after one capture to each still-image target.
 #   bench/memory.sh [build folder, default build-bench] [captures, default 200]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,24 +12,40 @@ source bench/desk.sh
 desk_need Xvfb
 desk_start
 mkdir -p "$work/out"
-printf '[General]\npath=%s\n' "$work/out" >"$config"
+printf '[General]\npath=%s\nsound=1\n' "$work/out" >"$config"
 "$build/bench/show-picture" &
 pids+=($!)
 desk_start_lumetra "$build"
 sleep 2
 
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$lumetra/status"; }
+row() { printf '%-34s %6d KiB  %5.1f MiB\n' "$1" "$2" "$(bc -l <<<"$2 / 1024")"; }
+capture() { "$build/lumetra" --command '{"command":"capture"}' >/dev/null; }
+# Restarts the running copy with a target chosen in its settings.
+restart_with() {
+    "$build/lumetra" /uninst
+    wait "$lumetra" 2>/dev/null || true
+    printf '[General]\npath=%s\nsound=1\nsaveto=%s\n' "$work/out" "$1" >"$config"
+    desk_start_lumetra "$build"
+    sleep 2
+}
+
 idle=$(rss)
-"$build/lumetra" --command '{"command":"capture"}' >/dev/null
-first=$(rss)
-for ((i = 1; i < count; i++)); do
-    "$build/lumetra" --command '{"command":"capture"}' >/dev/null
-    ((i == count / 2)) && half=$(rss)
+row "idle after start" "$idle"
+capture
+row "right after the first capture" "$(rss)"
+sleep 2
+row "2 s after the first capture" "$(rss)"
+for ((i = 1; i < count; i++)); do capture; done
+row "right after $count captures" "$(rss)"
+sleep 2
+row "2 s after $count captures" "$(rss)"
+
+for target in 1:JPG 2:GIF 3:BMP 4:WebP 7:clipboard; do
+    restart_with "${target%%:*}"
+    before=$(rss)
+    capture
+    sleep 2
+    row "${target#*:}: idle / 2 s after one" "$before"
+    row "" "$(rss)"
 done
-last=$(rss)
-files=$(ls "$work/out" | wc -l)
-echo "idle after start:          $((idle / 1024)) MiB ($idle KiB)"
-echo "after the first capture:   $((first / 1024)) MiB ($first KiB)"
-echo "after $((count / 2 + 1)) captures:        $((half / 1024)) MiB ($half KiB)"
-echo "after $count captures:        $((last / 1024)) MiB ($last KiB)"
-echo "growth from capture 1 to $count: $(((last - first) / 1024)) MiB ($((last - first)) KiB); files written: $files"

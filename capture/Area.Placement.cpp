@@ -125,7 +125,9 @@ void TFrmArea::SavePlacement()
 
 void TFrmArea::FormMove(QPoint globalPos)
 {
-    StartSystemDrag(Hit::Caption, globalPos);
+    // A recording takes the rectangle the frame had when it started.
+    if (!m_recording.IsRecording())
+        StartSystemDrag(Hit::Caption, globalPos);
 }
 
 void TFrmArea::StartSystemDrag(Hit hit, QPoint globalPos)
@@ -213,6 +215,8 @@ void TFrmArea::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
+    if (m_recording.IsRecording())
+        return;
     if (modifiers & Qt::ShiftModifier) {
         ResizeFrame(width() + step.x(), height() + step.y());
     } else if (modifiers & Qt::ControlModifier) {

@@ -188,6 +188,17 @@ QRect TFrmArea::GetRect() const
     return QRect(x() + Border, y() + Hh + Border, width() - 2 * Border, height() - Hh - 2 * Border);
 }
 
+void TFrmArea::ShowRecTime(const QString& time, bool recording)
+{
+    LvlRecTime->setText(QStringLiteral("[REC] ") + time);
+    QFont font = LvlRecTime->font();
+    font.setBold(recording);
+    LvlRecTime->setFont(font);
+    QPalette colour = LvlRecTime->palette();
+    colour.setColor(QPalette::WindowText, recording ? QColor(255, 255, 0) : QColor(128, 0, 0));
+    LvlRecTime->setPalette(colour);
+}
+
 void TFrmArea::SetSize(int AWidth, int AHeight, int SizeNo)
 {
     ResizeFrame(AWidth + 2 * Border, AHeight + HeaderHeight() + 2 * Border);

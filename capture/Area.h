@@ -51,6 +51,8 @@ public:
     void SetMove(int ALeft, int ATop);
     // The height of the header bar, Hh.
     int HeaderHeight() const;
+    // The header's recording label: "[REC] " and the time, bold yellow while recording, plain maroon after.
+    void ShowRecTime(const QString& time, bool recording);
 
     // The border's answer at client point `p` of a window of `size`; while recording it stays Default.
     static Hit HitTest(QPoint p, QSize size, int headerHeight, bool recording);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QImage>
+#include <QByteArray>
 #include <QString>
 
 // The desktop's clipboard (the X11 CLIPBOARD selection). What is put there stays available to other
@@ -10,6 +10,8 @@ class Clipboard
 public:
     virtual ~Clipboard() = default;
     // Both return false when the clipboard could not be taken; its previous content then stays.
-    virtual bool setImage(const QImage& image) = 0;
+    // A picture is given and kept as PNG data, offered as image/png: a fraction of the pixels' memory
+    // for as long as it stays there, and nothing to encode when another program pastes it.
+    virtual bool setPng(const QByteArray& png) = 0;
     virtual bool setText(const QString& text) = 0;
 };

@@ -24,6 +24,19 @@ QStringList candidateFolders()
 
 } // namespace
 
+QString ModuleFile(const QString& file, QString* error)
+{
+    const QStringList folders = candidateFolders();
+    for (const QString& folder : folders) {
+        const QString path = folder + QLatin1Char('/') + file;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    if (error)
+        *error = QStringLiteral("%1 was not found").arg(file);
+    return {};
+}
+
 void* ModuleEntry(const QString& name, const char* entry, QString* error)
 {
     const QString file = QStringLiteral("liblumetra-%1.so").arg(name);

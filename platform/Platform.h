@@ -7,6 +7,7 @@ class HotKeys;
 class Clipboard;
 class InstanceChannel;
 class MessageBoxes;
+class OcrEngine;
 class Printer;
 class ScreenSource;
 class SessionEnd;
@@ -30,6 +31,7 @@ public:
     virtual SessionEnd& session() = 0;
     virtual Clipboard& clipboard() = 0;
     virtual Printer& printer() = 0;
+    virtual OcrEngine& ocr() = 0;
 };
 
 // The X11 platform when a display can be opened, else one whose display facilities fail honestly; never null.

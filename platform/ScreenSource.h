@@ -48,4 +48,6 @@ public:
     virtual WindowHandle windowAt(QPoint at) = 0;
     // The window's visible frame in root coordinates; empty when the window is gone.
     virtual std::optional<QRect> frameBounds(WindowHandle window) = 0;
+    // Gives back the memory kept to make the next read fast; the next read sets it up again.
+    virtual void releaseMemory() { }
 };

@@ -1,4 +1,5 @@
 #include "Save.h"
+#include "PngEncoder.h"
 #include "platform/Clipboard.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
@@ -16,7 +17,11 @@ void reportBlocked(Platform& platform)
 
 void CopyBitmapToClipboard(Platform& platform, const QImage& bitmap)
 {
-    if (!platform.clipboard().setImage(bitmap))
+    QByteArray png;
+    EncodePNG(bitmap, [&png](const void* data, std::size_t size) {
+        png.append(static_cast<const char*>(data), qsizetype(size));
+    });
+    if (!platform.clipboard().setPng(png))
         reportBlocked(platform);
 }
 

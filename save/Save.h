@@ -26,7 +26,8 @@ void SaveBitmapWebP(QImage& bitmap, const QString& fileName, int quality);
 // `pixelsPerInch`. Throws when there is no default printer or the job is refused; a started document is
 // always ended.
 void PrintBitmap(Platform& platform, const QImage& bitmap, int pixelsPerInch);
-// Both report a blocked clipboard to the user themselves and never throw.
+// Both report a blocked clipboard to the user themselves. The picture goes there as PNG; only its encoding
+// can fail, with an Exception.
 void CopyBitmapToClipboard(Platform& platform, const QImage& bitmap);
 void CopyTextToClipboard(Platform& platform, const QString& text);
 // Replaces the bitmap by a smoothly resampled copy of the new size; throws for an empty bitmap or a size

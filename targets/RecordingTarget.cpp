@@ -1,7 +1,7 @@
 #include "RecordingTarget.h"
 
-#include "AbsentTarget.h"
 #include "capture/CaptureSource.h"
+#include "recording/Recorder.h"
 #include "support/Exception.h"
 
 bool RecordingTarget::Accepts(int source) const
@@ -11,7 +11,10 @@ bool RecordingTarget::Accepts(int source) const
 
 std::optional<Unavailable> RecordingTarget::Check() const
 {
-    return NotInThisVersion();
+    if (!TRecorder::FindFFMpeg().isEmpty())
+        return std::nullopt;
+    // The list goes back to PNG before the message, so that the window behind it shows what is chosen.
+    return Unavailable { FileNotFoundText(QStringLiteral("ffmpeg")), QStringLiteral("ffmpegnotfound"), true };
 }
 
 void RecordingTarget::Deliver(Shot&)

@@ -40,6 +40,14 @@ public:
     // Pixels per inch of the monitor the window is on.
     virtual int PixelsPerInch() const = 0;
     virtual Platform& platform() const = 0;
+    // Whether the window lists a recognition language, and the start of a recognition of the bitmap, which
+    // the window takes over; the recognition ends in DeliveryFinished. Throws when it cannot start.
+    virtual bool HasRecognitionLanguages() const = 0;
+    virtual void StartOcr(QImage& bitmap) = 0;
+    // A target that finishes later reports the end of its work here, on the user-interface thread: an
+    // empty failure for success (the after-capture sound plays when chosen), else the reason, shown as
+    // the capture failure. The window takes captures again from then on.
+    virtual void DeliveryFinished(const QString& failure) = 0;
 
 protected:
     ~TargetHost() = default;
@@ -63,8 +71,11 @@ public:
     // it can run.
     virtual std::optional<Unavailable> Check() const { return std::nullopt; }
     // Hands one capture over; throws an Exception with the reason when that fails. The shot stays the
-    // caller's.
+    // caller's unless the target finishes later.
     virtual void Deliver(Shot& shot) = 0;
+    // The target keeps working after Deliver has returned and reports the end through
+    // TargetHost::DeliveryFinished; the window takes no other capture meanwhile.
+    virtual bool FinishesLater() const { return false; }
 
 protected:
     TargetHost& host() const { return m_host; }

@@ -6,6 +6,7 @@
 #include "ImageFileTarget.h"
 #include "PrinterTarget.h"
 #include "RecordingTarget.h"
+#include "TextTarget.h"
 #include "save/Save.h"
 
 TargetTable::TargetTable(TargetHost& host)
@@ -23,7 +24,7 @@ TargetTable::TargetTable(TargetHost& host)
         file("bmp", [](QImage& bitmap, const QString& name) { SaveBitmapBMP(bitmap, name); }));
     m_targets.push_back(std::make_unique<WebPTarget>(host));
     m_targets.push_back(std::make_unique<RecordingTarget>(host));
-    m_targets.push_back(std::make_unique<AbsentTarget>(host)); // TXT
+    m_targets.push_back(std::make_unique<TextTarget>(host));
     m_targets.push_back(std::make_unique<ClipboardTarget>(host));
     m_targets.push_back(std::make_unique<AbsentTarget>(host)); // image store
     m_targets.push_back(std::make_unique<PrinterTarget>(host));

@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 
 #include <QPainter>
+#include <QTimer>
 #include <utility>
 
 FakeScreen::FakeScreen()
@@ -171,5 +172,55 @@ bool FakePrinter::end(QString* error)
             *error = QStringLiteral("The print job was refused.");
         return false;
     }
+    return true;
+}
+
+class FakeOcrJob final : public OcrJob
+{
+public:
+    FakeOcrJob(FakeOcrEngine& engine, std::function<void(const OcrOutcome&)> done)
+        : m_engine(engine), m_done(std::move(done))
+    {
+        m_engine.m_running = this;
+        if (m_engine.autoFinish)
+            QTimer::singleShot(0, &m_alive, [this] { m_engine.finish(*m_engine.autoFinish); });
+    }
+    ~FakeOcrJob() override
+    {
+        if (m_engine.m_running == this)
+            m_engine.m_running = nullptr;
+    }
+    void cancel() override { ++m_engine.cancels; }
+    void complete(const OcrOutcome& outcome)
+    {
+        m_engine.m_running = nullptr;
+        m_done(outcome);
+    }
+
+private:
+    FakeOcrEngine& m_engine;
+    std::function<void(const OcrOutcome&)> m_done;
+    // Drops the automatic finish of a job that is gone.
+    QObject m_alive;
+};
+
+std::unique_ptr<OcrJob> FakeOcrEngine::recognize(
+    const QImage& picture, const QString& pack, std::function<void(const OcrOutcome&)> done, QString* error)
+{
+    if (!refusal.isEmpty()) {
+        if (error)
+            *error = refusal;
+        return nullptr;
+    }
+    pictures.append(picture);
+    packs.append(pack);
+    return std::make_unique<FakeOcrJob>(*this, std::move(done));
+}
+
+bool FakeOcrEngine::finish(const OcrOutcome& outcome)
+{
+    if (!m_running)
+        return false;
+    m_running->complete(outcome);
     return true;
 }

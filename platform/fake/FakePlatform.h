@@ -5,6 +5,7 @@
 #include "platform/HotKeys.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBoxes.h"
+#include "platform/OcrEngine.h"
 #include "platform/Platform.h"
 #include "platform/Printer.h"
 #include "platform/ScreenSource.h"
@@ -200,11 +201,11 @@ private:
 class FakeClipboard final : public Clipboard
 {
 public:
-    bool setImage(const QImage& image) override
+    bool setPng(const QByteArray& png) override
     {
         if (blocked)
             return false;
-        this->image = image;
+        image = QImage::fromData(png, "PNG");
         text.clear();
         return true;
     }
@@ -248,6 +249,36 @@ public:
     QList<Drawing> drawings;
 };
 
+class FakeOcrJob;
+
+// Recognition languages from a script; a recognition waits until the test finishes it, or finishes on the
+// next turn of the event loop with `autoFinish` when that is set.
+class FakeOcrEngine final : public OcrEngine
+{
+public:
+    QList<OcrLanguage> languages() override { return installed; }
+    quint32 maxImageDimension() const override { return 10000; }
+    std::unique_ptr<OcrJob> recognize(const QImage& picture, const QString& pack,
+        std::function<void(const OcrOutcome&)> done, QString* error) override;
+
+    // Finishes the running recognition; false when none runs.
+    bool finish(const OcrOutcome& outcome);
+    bool running() const { return m_running != nullptr; }
+
+    QList<OcrLanguage> installed;
+    // When set, recognitions refuse to start with this reason.
+    QString refusal;
+    std::optional<OcrOutcome> autoFinish;
+    // What each recognition was given, and how often one was asked to stop.
+    QList<QImage> pictures;
+    QStringList packs;
+    int cancels = 0;
+
+private:
+    friend class FakeOcrJob;
+    FakeOcrJob* m_running = nullptr;
+};
+
 class FakePlatform final : public Platform
 {
 public:
@@ -262,6 +293,7 @@ public:
     SessionEnd& session() override { return fakeSession; }
     Clipboard& clipboard() override { return fakeClipboard; }
     Printer& printer() override { return fakePrinter; }
+    OcrEngine& ocr() override { return fakeOcr; }
 
     FakeScreen fakeScreen;
     FakeMessageBoxes fakeMessages;
@@ -274,4 +306,5 @@ public:
     FakeSessionEnd fakeSession;
     FakeClipboard fakeClipboard;
     FakePrinter fakePrinter;
+    FakeOcrEngine fakeOcr;
 };

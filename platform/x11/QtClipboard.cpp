@@ -21,10 +21,10 @@ bool take(QMimeData* data)
 
 } // namespace
 
-bool QtClipboard::setImage(const QImage& image)
+bool QtClipboard::setPng(const QByteArray& png)
 {
     auto data = new QMimeData;
-    data->setImageData(image);
+    data->setData(QStringLiteral("image/png"), png);
     return take(data);
 }
 

@@ -7,6 +7,6 @@
 class QtClipboard final : public Clipboard
 {
 public:
-    bool setImage(const QImage& image) override;
+    bool setPng(const QByteArray& png) override;
     bool setText(const QString& text) override;
 };

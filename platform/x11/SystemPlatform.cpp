@@ -1,10 +1,10 @@
 #include "DesktopShell.h"
-#include "PulseSoundPlayer.h"
+#include "EngineModules.h"
 #include "QtClipboard.h"
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
-#include "QtPrinter.h"
 #include "SignalSessionEnd.h"
+#include "TesseractOcr.h"
 #include "UnixCommandServer.h"
 #include "X11HotKeys.h"
 #include "X11Screen.h"
@@ -36,6 +36,7 @@ public:
     SessionEnd& session() override { return m_session; }
     Clipboard& clipboard() override { return m_clipboard; }
     Printer& printer() override { return m_printer; }
+    OcrEngine& ocr() override { return m_ocr; }
 
 private:
     std::unique_ptr<ScreenSource> m_screen;
@@ -44,11 +45,12 @@ private:
     SignalSessionEnd m_session;
     QtMessageBoxes m_messages;
     DesktopShell m_shell;
-    PulseSoundPlayer m_sound;
+    ModuleSoundPlayer m_sound;
     UnixCommandServer m_channel;
     QtFolderDialog m_folders;
     QtClipboard m_clipboard;
-    QtPrinter m_printer;
+    ModulePrinter m_printer;
+    TesseractOcr m_ocr;
 };
 
 } // namespace

@@ -138,6 +138,11 @@ bool X11Screen::ensureSegment(std::size_t bytes)
     return true;
 }
 
+void X11Screen::releaseMemory()
+{
+    releaseSegment();
+}
+
 void X11Screen::releaseSegment()
 {
     if (m_shm.attached && m_connection) {

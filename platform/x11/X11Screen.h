@@ -29,6 +29,8 @@ public:
     WindowHandle activeWindow() override;
     WindowHandle windowAt(QPoint at) override;
     std::optional<QRect> frameBounds(WindowHandle window) override;
+    // Detaches the shared segment.
+    void releaseMemory() override;
 
 private:
     struct SharedSegment

@@ -184,6 +184,9 @@ void TestE2EResident::printKeyCaptures()
 {
     m_first = start({ QStringLiteral("/start") });
     QVERIFY(waitRunning());
+    // The socket answers from the first moment of the start-up; the hotkey is registered once the
+    // start-up is done, which a command answered from the event loop proves.
+    QVERIFY(roundTrip());
     QVERIFY(m_desk.run(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Print") }));
     const QString file = m_home->desktop + QStringLiteral("/Q-001.png");
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file), 10000);

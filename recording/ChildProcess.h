@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class QSocketNotifier;
+
+// One program started without a shell, its standard input on one pipe and its output and errors together on
+// another, in a process group of its own. A single-threaded watcher stands between it and this process and
+// mirrors how it ends: when this process dies, the watcher dies with it and the program hears SIGINT exactly
+// once. (This process has many threads, and the kernel sends the parent-death signal each time the child
+// passes to another dying thread; an encoder that hears SIGINT more than once abandons its file.) The watcher
+// is forked, not vforked, so this thread never waits for it.
+class TChildProcess : public QObject
+{
+    Q_OBJECT
+public:
+    TChildProcess() = default;
+    // A program still running is ended by force with its group.
+    ~TChildProcess() override;
+
+    // Starts `program` (a path, or a name looked up on PATH) with `environment` (NAME=VALUE entries) in
+    // `directory` (empty: this process's). The program keeps the descriptors `keep` under their numbers.
+    // Returns the system's reason when it cannot start, empty when it runs.
+    QString Start(const QString& program, const QStringList& arguments, const QString& directory,
+        const QStringList& environment, const std::vector<int>& keep);
+    // The process group's id while it runs (the watcher's process id); 0 otherwise.
+    qint64 Pid() const { return m_pid; }
+    // Queues bytes for the program's input; they go as the pipe takes them, without blocking.
+    void Write(const QByteArray& bytes);
+    // Ends the program and its group at once.
+    void Kill();
+
+    // Output as it is read, in chunks of at most 1 KiB.
+    std::function<void(QByteArrayView chunk)> OnOutput;
+    // The program has ended: its exit code, or crashed when a signal ended it. The output read until then
+    // has been reported.
+    std::function<void(int exitCode, bool crashed)> OnFinished;
+
+private:
+    void ReadOutput();
+    void WriteInput();
+    void Reap(bool wait);
+    void CloseAll();
+
+    qint64 m_pid = 0;
+    int m_input = -1;
+    int m_output = -1;
+    int m_exit = -1;
+    QByteArray m_pending;
+    QSocketNotifier* m_outputNotifier = nullptr;
+    QSocketNotifier* m_inputNotifier = nullptr;
+    QSocketNotifier* m_exitNotifier = nullptr;
+};

@@ -1,0 +1,377 @@
+#include "Pictures.h"
+#include "TestHome.h"
+#include "TestMain.h"
+#include "app/Main.h"
+#include "platform/fake/FakePlatform.h"
+#include "support/Q.Config.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QSettings>
+
+namespace {
+
+const QString CaptureFailed = QStringLiteral("캡쳐가 실패하였습니다.\r\r");
+const QString NoOcr = QStringLiteral("OCR 을 지원하지 않는 윈도우 환경입니다.");
+
+const OcrLanguage English { QStringLiteral("English"), QStringLiteral("en"), QStringLiteral("English"),
+    QStringLiteral("Latn"), QStringLiteral("eng") };
+const OcrLanguage Korean { QStringLiteral("Korean"), QStringLiteral("ko"), QStringLiteral("한국어"),
+    QStringLiteral("Kore"), QStringLiteral("kor") };
+
+TRtOcr::TLanguage textsOf(const OcrLanguage& language)
+{
+    return { language.displayName, language.languageTag, language.nativeName, language.script };
+}
+
+OcrOutcome completed(const QStringList& lines)
+{
+    OcrOutcome outcome;
+    outcome.status = OcrOutcome::Status::Completed;
+    for (const QString& line : lines)
+        outcome.lines.append(OcrLine { line, { OcrWord { line, QRectF(1, 2, 3, 4) } } });
+    outcome.text = lines.join(QLatin1Char('\n'));
+    return outcome;
+}
+
+OcrOutcome ended(OcrOutcome::Status status)
+{
+    OcrOutcome outcome;
+    outcome.status = status;
+    return outcome;
+}
+
+QByteArray readFile(const QString& name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The recognition component on a scripted engine, and the TXT target as the main window drives it.
+class TestOcr : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void rectangleChecks_data();
+    void rectangleChecks();
+    void languageMustMatchExactly();
+    void oneRecognitionAtATime();
+    void completionAfterTheComponentIsGoneIsIgnored();
+    void txtFileFromTheLines_data();
+    void txtFileFromTheLines();
+    void failedRecognitionWritesNothing_data();
+    void failedRecognitionWritesNothing();
+    void failedWriteIsReported();
+    void storedLanguageOutsideTheList_data();
+    void storedLanguageOutsideTheList();
+    void withoutLanguagesTxtFallsBackToPng();
+
+private:
+    void startForm(const QList<OcrLanguage>& languages, const QVariant& storedLanguage = {});
+    void captureToTxt();
+    QStringList savedFiles() const
+    {
+        return QDir(m_home->desktop).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    std::unique_ptr<TestHome> m_home;
+    std::unique_ptr<FakePlatform> m_platform;
+    std::unique_ptr<TFrmLumetra> m_form;
+};
+
+void TestOcr::initTestCase()
+{
+    m_home = std::make_unique<TestHome>();
+    m_home->apply();
+}
+
+void TestOcr::init()
+{
+    QDir(m_home->config).removeRecursively();
+    QDir(m_home->desktop).removeRecursively();
+    QDir().mkpath(m_home->desktop);
+    m_platform = std::make_unique<FakePlatform>();
+    m_platform->fakeScreen.setDesktop(Pictures::screen(640, 480));
+}
+
+void TestOcr::cleanup()
+{
+    m_form.reset();
+    m_platform.reset();
+}
+
+void TestOcr::startForm(const QList<OcrLanguage>& languages, const QVariant& storedLanguage)
+{
+    m_platform->fakeOcr.installed = languages;
+    if (storedLanguage.isValid())
+        QSettings(m_home->config + QStringLiteral("/Brenholt/Lumetra.conf"), QSettings::IniFormat)
+            .setValue(QStringLiteral("language_ocr"), storedLanguage);
+    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
+    m_form->FormCreate();
+    m_form->SavePath = m_home->desktop;
+    m_form->ChkMouse->setChecked(false);
+}
+
+void TestOcr::captureToTxt()
+{
+    m_form->ChkSaveTo->setCurrentIndex(stTXT);
+    m_form->ChkSaveToChange();
+    m_form->Start();
+}
+
+void TestOcr::rectangleChecks_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QRect>("edges"); // left, top, right, bottom in x, y, width, height
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QRect>("taken");
+    const QSize size(300, 200);
+    QTest::newRow("all 0: the whole picture")
+        << size << QRect(0, 0, 0, 0) << QString() << QRect(0, 0, 300, 200);
+    QTest::newRow("a part") << size << QRect(10, 20, 110, 70) << QString() << QRect(10, 20, 100, 50);
+    QTest::newRow("right 0 with left set")
+        << size << QRect(10, 10, 0, 0) << "Incorrect Right value" << QRect();
+    QTest::newRow("empty picture") << QSize(0, 0) << QRect(0, 0, 0, 0) << "Incorrect Right value" << QRect();
+    QTest::newRow("left negative") << size << QRect(-1, 0, 10, 10) << "Incorrect Left value" << QRect();
+    QTest::newRow("top negative") << size << QRect(0, -5, 10, 10) << "Incorrect Top value" << QRect();
+    QTest::newRow("right past the picture")
+        << size << QRect(0, 0, 301, 200) << "Incorrect Right value" << QRect();
+    QTest::newRow("bottom past the picture")
+        << size << QRect(0, 0, 300, 201) << "Incorrect Bottom value" << QRect();
+    QTest::newRow("left checked before right")
+        << size << QRect(-1, 0, 0, 10) << "Incorrect Left value" << QRect();
+    QTest::newRow("right before left") << size << QRect(50, 0, 40, 10) << "Incorrect Left value" << QRect();
+}
+
+void TestOcr::rectangleChecks()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QRect, edges);
+    QFETCH(QString, error);
+    QFETCH(QRect, taken);
+    m_platform->fakeOcr.installed = { English };
+    TRtOcr ocr(m_platform->fakeOcr);
+    const QImage source = picture.isEmpty() ? QImage() : Pictures::screen(picture.width(), picture.height());
+    ocr.SetPicture(source);
+    try {
+        ocr.Recognize(textsOf(English), nullptr, edges.x(), edges.y(), edges.width(), edges.height());
+        QVERIFY2(error.isEmpty(), "no error raised");
+    } catch (const ERtOcrError& raised) {
+        QCOMPARE(raised.message(), error);
+        QVERIFY(!ocr.Recognizing());
+        QVERIFY(m_platform->fakeOcr.pictures.isEmpty());
+        return;
+    }
+    QCOMPARE(m_platform->fakeOcr.pictures.size(), 1);
+    const QImage given = m_platform->fakeOcr.pictures.first();
+    QCOMPARE(given.format(), QImage::Format_RGB32);
+    QCOMPARE(given, source.copy(taken));
+}
+
+void TestOcr::languageMustMatchExactly()
+{
+    m_platform->fakeOcr.installed = { English, Korean };
+    TRtOcr ocr(m_platform->fakeOcr);
+    ocr.SetPicture(Pictures::screen(40, 30));
+    QCOMPARE(ocr.AvailableLanguages(), (TRtOcr::TLanguages { textsOf(English), textsOf(Korean) }));
+    TRtOcr::TLanguage shouted = textsOf(Korean);
+    shouted.DisplayName = QStringLiteral("KOREAN");
+    QVERIFY_THROWS_EXCEPTION(ERtOcrError, ocr.Recognize(shouted, nullptr, 0, 0, 0, 0));
+    try {
+        ocr.Recognize(shouted, nullptr, 0, 0, 0, 0);
+    } catch (const ERtOcrError& error) {
+        QCOMPARE(error.message(), QStringLiteral("Language not available"));
+    }
+    ocr.Recognize(textsOf(Korean), nullptr, 0, 0, 0, 0);
+    QCOMPARE(m_platform->fakeOcr.packs, QStringList { QStringLiteral("kor") });
+}
+
+void TestOcr::oneRecognitionAtATime()
+{
+    m_platform->fakeOcr.installed = { English };
+    TRtOcr ocr(m_platform->fakeOcr);
+    ocr.SetPicture(Pictures::screen(40, 30));
+    QList<TRtOcr::TResult> results;
+    ocr.OnCompleted = [&](TRtOcr* sender, const TRtOcr::TResult& result, void* customData) {
+        QCOMPARE(sender, &ocr);
+        QCOMPARE(customData, static_cast<void*>(&results));
+        results.append(result);
+    };
+    ocr.Recognize(textsOf(English), &results, 0, 0, 0, 0);
+    try {
+        ocr.Recognize(textsOf(English), &results, 0, 0, 0, 0);
+        QFAIL("a second recognition started");
+    } catch (const ERtOcrError& error) {
+        QCOMPARE(error.message(), QStringLiteral("Recognition already started"));
+    }
+    QVERIFY(m_platform->fakeOcr.finish(completed({ QStringLiteral("one two") })));
+    QCOMPARE(results.size(), 1);
+    QCOMPARE(results[0].Status, TRtOcr::stCompleted);
+    QCOMPARE(results[0].Lines.size(), 1);
+    QCOMPARE(results[0].Lines[0].Text, QStringLiteral("one two"));
+    QCOMPARE(results[0].Lines[0].Words[0].Rect.Height, 4.0f);
+
+    // After the completion a new one starts, here with a completion procedure of its own.
+    TRtOcr::TResult procedure;
+    ocr.Recognize(
+        textsOf(English), [&](const TRtOcr::TResult& result) { procedure = result; }, 0, 0, 0, 0);
+    ocr.Cancel();
+    QCOMPARE(m_platform->fakeOcr.cancels, 1);
+    m_platform->fakeOcr.finish(ended(OcrOutcome::Status::Canceled));
+    QCOMPARE(procedure.Status, TRtOcr::stCanceled);
+    QCOMPARE(results.size(), 1);
+}
+
+void TestOcr::completionAfterTheComponentIsGoneIsIgnored()
+{
+    m_platform->fakeOcr.installed = { English };
+    auto ocr = std::make_unique<TRtOcr>(m_platform->fakeOcr);
+    ocr->SetPicture(Pictures::screen(40, 30));
+    int calls = 0;
+    ocr->OnCompleted = [&](TRtOcr*, const TRtOcr::TResult&, void*) { ++calls; };
+    ocr->Recognize(textsOf(English), nullptr, 0, 0, 0, 0);
+    ocr.reset();
+    QVERIFY(!m_platform->fakeOcr.finish(completed({ QStringLiteral("late") })));
+    QCOMPARE(calls, 0);
+}
+
+void TestOcr::txtFileFromTheLines_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("two lines") << QStringList { QStringLiteral("a"), QStringLiteral("b") }
+                               << QByteArray("a\r\nb\r\n");
+    QTest::newRow("no text") << QStringList() << QByteArray();
+    // Every script survives, whatever the system's code page would hold.
+    QTest::newRow("Korean and Russian") << QStringList { QStringLiteral("안녕하세요"),
+        QStringLiteral("Привет") } << QStringLiteral("안녕하세요\r\nПривет\r\n").toUtf8();
+}
+
+void TestOcr::txtFileFromTheLines()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, bytes);
+    startForm({ Korean, English }, 1);
+    m_form->ChkSound3->setChecked(true);
+    m_form->ChkSound2->setChecked(false);
+    captureToTxt();
+    // The capture has gone to the engine, enlarged three times; the window waits for it.
+    QCOMPARE(m_form->FStatus, TFrmLumetra::stRunning);
+    QCOMPARE(m_platform->fakeOcr.packs, QStringList { QStringLiteral("eng") });
+    QCOMPARE(m_platform->fakeOcr.pictures.first().size(), QSize(1920, 1440));
+    QVERIFY(m_form->RtOcr->Picture().isNull());
+    QCOMPARE(m_platform->fakeSound.plays, 0);
+    // A capture command meanwhile starts nothing.
+    m_form->Start();
+    QCOMPARE(m_platform->fakeOcr.pictures.size(), 1);
+
+    QVERIFY(m_platform->fakeOcr.finish(completed(lines)));
+    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(savedFiles(), QStringList { QStringLiteral("Q-001.txt") });
+    QCOMPARE(readFile(m_home->desktop + QStringLiteral("/Q-001.txt")), bytes);
+    QCOMPARE(m_platform->fakeSound.plays, 1);
+    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+}
+
+void TestOcr::failedRecognitionWritesNothing_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("canceled") << int(OcrOutcome::Status::Canceled);
+    QTest::newRow("failed") << int(OcrOutcome::Status::Failed);
+}
+
+void TestOcr::failedRecognitionWritesNothing()
+{
+    QFETCH(int, status);
+    startForm({ English });
+    m_form->ChkSound3->setChecked(true);
+    m_form->ChkSound2->setChecked(false);
+    // Finished by the engine on the next turn of the event loop, as a real one does.
+    m_platform->fakeOcr.autoFinish = ended(OcrOutcome::Status(status));
+    captureToTxt();
+    QTRY_COMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    const ShownMessage& message = m_platform->fakeMessages.shown.first();
+    QCOMPARE(message.icon, MessageIcon::Error);
+    QCOMPARE(message.text, CaptureFailed + QStringLiteral("OCR failed."));
+    QVERIFY(savedFiles().isEmpty());
+    QCOMPARE(m_platform->fakeSound.plays, 0);
+    // The window takes the next capture.
+    m_platform->fakeOcr.autoFinish = completed({ QStringLiteral("x") });
+    m_form->Start();
+    QTRY_COMPARE(savedFiles(), QStringList { QStringLiteral("Q-001.txt") });
+}
+
+void TestOcr::failedWriteIsReported()
+{
+    startForm({ English });
+    captureToTxt();
+    // The folder goes while the engine works.
+    const QString missing = m_home->root + QStringLiteral("/gone");
+    m_form->SavePath = missing;
+    QVERIFY(m_platform->fakeOcr.finish(completed({ QStringLiteral("text") })));
+    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    const QString text = m_platform->fakeMessages.shown.first().text;
+    QVERIFY2(text.startsWith(CaptureFailed) && text.contains(missing + QStringLiteral("/Q-001.txt")),
+        qPrintable(text));
+    QVERIFY(!QDir(missing).exists());
+}
+
+void TestOcr::storedLanguageOutsideTheList_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("selected");
+    QTest::newRow("second entry") << QVariant(1) << 1;
+    QTest::newRow("past the end") << QVariant(2) << -1;
+    QTest::newRow("negative") << QVariant(-1) << -1;
+    // Text is not a number: read as missing, so the default, the first entry.
+    QTest::newRow("text") << QVariant(QStringLiteral("Korean")) << 0;
+}
+
+void TestOcr::storedLanguageOutsideTheList()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, selected);
+    startForm({ Korean, English }, stored);
+    QCOMPARE(m_form->ChkOCR_lang->count(), 2);
+    QCOMPARE(m_form->ChkOCR_lang->itemText(0), QStringLiteral("Korean"));
+    QCOMPARE(m_form->ChkOCR_lang->currentIndex(), selected);
+    captureToTxt();
+    if (selected >= 0) {
+        QCOMPARE(m_platform->fakeOcr.packs.size(), 1);
+        return;
+    }
+    // No entry is chosen: nothing is read outside the list, and the capture says why it failed.
+    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    QCOMPARE(m_platform->fakeMessages.shown.first().text,
+        CaptureFailed + QStringLiteral("Language not available"));
+    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QVERIFY(m_platform->fakeOcr.pictures.isEmpty());
+    QVERIFY(m_form->RtOcr->Picture().isNull());
+}
+
+void TestOcr::withoutLanguagesTxtFallsBackToPng()
+{
+    startForm({});
+    QCOMPARE(m_form->ChkOCR_lang->count(), 0);
+    m_form->ChkSaveTo->setCurrentIndex(stTXT);
+    m_form->ChkSaveToChange();
+    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    const ShownMessage& message = m_platform->fakeMessages.shown.first();
+    QCOMPARE(message.icon, MessageIcon::Information);
+    QCOMPARE(message.text, NoOcr);
+    QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
+    QVERIFY(!m_form->ChkOCR_lang->isVisibleTo(m_form.get()));
+    QCOMPARE(TConfig().ReadInteger(QStringLiteral("saveto"), -1), int(stPNG));
+}
+
+LUMETRA_OFFSCREEN_TEST_MAIN(TestOcr)
+#include "tst_ocr.moc"
