@@ -263,8 +263,6 @@ private:
     int Quality(QComboBox* list) const;
     // Tells the user why a target cannot run and opens its error-help page.
     void ShowUnavailable(const Unavailable& problem);
-    // Sources this version does not have yet say so when chosen or used; false for those.
-    bool SourceAvailable(int source);
     // A box titled with the translated caption, showing the text as given.
     MessageResult ShowMessage(
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);
