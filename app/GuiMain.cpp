@@ -22,9 +22,6 @@ extern "C" __attribute__((visibility("default"))) int lumetraGuiMain(int argc, c
     // screen it reports.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    // The web engine, loaded from a module when the web page source is first chosen, draws through a context
-    // shared with the program's; Qt makes that context only when asked before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     // The window hides instead of closing; only a real close of the main window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -5,11 +5,13 @@
 #include "platform/WebBrowser.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QOpenGLContext>
 #include <QPointer>
 #include <QQuickWidget>
 #include <QQuickWindow>
@@ -25,6 +27,9 @@
 #include <cstring>
 #include <memory>
 #include <unistd.h>
+
+// Qt's own setter of the context that Qt Quick's contexts share; exported, declared in a private header.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 
 namespace {
 
@@ -110,6 +115,26 @@ bool hasRenderNode()
     });
 }
 
+std::unique_ptr<QOpenGLContext> shareContext;
+
+// The engine draws through a context shared with Qt Quick's. Qt makes that context at start-up only when
+// asked before the application exists, which would load the OpenGL driver into every start of the program
+// (tens of megabytes); it is made here instead, when the web page source is first chosen.
+void makeShareContext()
+{
+    if (QOpenGLContext::globalShareContext())
+        return;
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    shareContext = std::make_unique<QOpenGLContext>();
+    shareContext->create();
+    qt_gl_set_global_share_context(shareContext.get());
+    // Post routines run while the display is still open, after the engine's own, which was added later.
+    qAddPostRoutine([] {
+        qt_gl_set_global_share_context(nullptr);
+        shareContext.reset();
+    });
+}
+
 // Chromium reads its switches once, when the first profile is made.
 void prepareEngine()
 {
@@ -117,6 +142,7 @@ void prepareEngine()
     if (prepared)
         return;
     prepared = true;
+    makeShareContext();
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     auto add = [&flags](const QByteArray& flag) {
         if (!flags.split(' ').contains(flag))
