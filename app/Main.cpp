@@ -285,6 +285,7 @@ void TFrmLumetra::FormDestroy()
     m_platform.channel().close();
     // A recognition still running ends here and writes nothing.
     RtOcr.reset();
+    FreeWebPageWindow();
     FCapture.reset();
 }
 

@@ -28,7 +28,6 @@ QImage deskPicture()
 const QString CaptureFailed = QStringLiteral("캡쳐가 실패하였습니다.\r\r");
 const QString Refused = QStringLiteral("지원하지 않는 캡쳐영역입니다.");
 const QString AbsentTarget = QStringLiteral("This format is not available in this version.");
-const QString AbsentSource = QStringLiteral("This capture source is not available in this version.");
 
 } // namespace
 
@@ -52,7 +51,7 @@ private slots:
     void startDuringAFailureMessageIsIgnored();
     void saveIntoMissingFolderReportsTheFile();
     void unreadableScreenIsReported();
-    void absentTargetsAndSourcesSaySoFirst();
+    void absentTargetsSaySoFirst();
     void soundBeforeAndAfter();
     void copyDataTable_data();
     void copyDataTable();
@@ -285,7 +284,7 @@ void TestDispatch::unreadableScreenIsReported()
     QVERIFY(savedFiles().isEmpty());
 }
 
-void TestDispatch::absentTargetsAndSourcesSaySoFirst()
+void TestDispatch::absentTargetsSaySoFirst()
 {
     // What this version does not have says so before anything happens: no sound, no screen read, no file.
     m_form->ChkSound2->setChecked(true);
@@ -322,9 +321,6 @@ void TestDispatch::absentTargetsAndSourcesSaySoFirst()
         saysSo(text);
         QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
     }
-    m_form->ChkArea->setCurrentIndex(csWebPage);
-    m_form->Start();
-    saysSo(AbsentSource);
 
     // With the region source and no frame, the bitmap is empty and nothing is written.
     m_form->ChkArea->setCurrentIndex(csRegion);
