@@ -53,9 +53,6 @@ void TFrmLumetra::Start()
     }
     if (FStatus != stIdle)
         return;
-    // Told before anything happens, the capture sound included.
-    if (!SourceAvailable(source))
-        return;
     if (target) {
         if (const auto problem = target->Check()) {
             ShowUnavailable(*problem);
@@ -178,6 +175,9 @@ void TFrmLumetra::Capture(QImage& bitmap, QRect& rect)
         read = FCapture->Capture(bitmap, m_platform.screen().windowAt(pointer), rect);
         break;
     }
+    case csWebPage:
+        CaptureWebPage(bitmap);
+        break;
     default:
         break;
     }
@@ -223,7 +223,7 @@ void TFrmLumetra::ChkAreaChange()
 {
     ChkArea->setEnabled(false);
     PnlMain->setCurrentWidget(Card1);
-    // The web page window joins here as it is built.
+    CloseWebPageWindow();
     if (FrmArea && FrmArea->isVisible())
         FrmArea->close();
     if (FrmLine) {
@@ -249,6 +249,9 @@ void TFrmLumetra::ChkAreaChange()
         FrmLine->show();
         break;
     }
+    case csWebPage:
+        ShowWebPageWindow();
+        break;
     case csColorPick:
         PnlMain->setCurrentWidget(Card2);
         break;
@@ -258,15 +261,6 @@ void TFrmLumetra::ChkAreaChange()
     const int index = ChkArea->currentIndex();
     SaveConfig(QStringLiteral("area"), index >= 0 && index <= 3 ? index : 0);
     ChkArea->setEnabled(true);
-}
-
-bool TFrmLumetra::SourceAvailable(int source)
-{
-    if (source != csWebPage)
-        return true;
-    ShowMessage(MessageIcon::Information,
-        TranslateText(QStringLiteral("This capture source is not available in this version.")));
-    return false;
 }
 
 void TFrmLumetra::ChkSaveToChange()

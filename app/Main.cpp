@@ -301,6 +301,7 @@ void TFrmLumetra::FormDestroy()
     m_floatsLeaving.clear();
     // A recognition still running ends here and writes nothing.
     RtOcr.reset();
+    FreeWebPageWindow();
     FCapture.reset();
 }
 

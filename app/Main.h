@@ -34,6 +34,7 @@ class QStackedWidget;
 class QSystemTrayIcon;
 class QTimer;
 class TFrmHotKey;
+class TFrmIExplorer;
 class TFrmLine;
 class TFrmSize;
 class TConfig;
@@ -168,6 +169,8 @@ public:
     TFrmArea* FrmArea = nullptr;
     // Guarded: the outline closes itself (delete on close) when a capture starts.
     QPointer<TFrmLine> FrmLine;
+    // The browser window: no owner window of its own, freed when it closes, else with this window.
+    QPointer<TFrmIExplorer> FrmIExplorer;
     // Those of the secondary windows that exist, for work that applies to all of them (translation).
     QList<QWidget*> secondaryWindows() const;
 
@@ -277,8 +280,6 @@ private:
     int Quality(QComboBox* list) const;
     // Tells the user why a target cannot run and opens its error-help page.
     void ShowUnavailable(const Unavailable& problem);
-    // Sources this version does not have yet say so when chosen or used; false for those.
-    bool SourceAvailable(int source);
     // A box titled with the translated caption, showing the text as given.
     MessageResult ShowMessage(
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);
@@ -290,6 +291,13 @@ private:
 
     // A moment after the last capture, the memory only captures need goes back to the system.
     void ReleaseCaptureMemory();
+
+    // The web page source: its browser window, opened when the source is chosen, and its capture.
+    void ShowWebPageWindow();
+    // Closes the window unless the web page source is chosen again, which keeps it with its page.
+    void CloseWebPageWindow();
+    void FreeWebPageWindow();
+    void CaptureWebPage(QImage& bitmap);
 
     Platform& m_platform;
     std::unique_ptr<TargetTable> m_targets;

@@ -7,6 +7,7 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-
     libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xfixes0-dev libxcb-shape0-dev
     libdeflate-dev zlib1g-dev libpulse-dev x11proto-dev
     libjpeg62-turbo-dev libcups2-dev libqt6printsupport6 libwebp7 libcurl4-openssl-dev
+    qt6-webengine-dev qt6-declarative-dev
     fonts-dejavu-core fonts-noto-cjk
     libtesseract-dev tesseract-ocr-eng tesseract-ocr-kor tesseract-ocr-jpn tesseract-ocr-chi-sim
     tesseract-ocr-rus tesseract-ocr-ita tesseract-ocr-fra)
@@ -17,6 +18,7 @@ desktop=(xvfb openbox x11-utils)
 test=("${build[@]}" "${runtime[@]}" "${desktop[@]}" pulseaudio clang-14 libclang-rt-14-dev clang-format libpng-dev
     xdotool x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
     trayer libglib2.0-bin
+    qt6-httpserver-dev qt6-websockets-dev
     libgif-dev libwebp-dev xclip cups cups-client printer-driver-cups-pdf poppler-utils imagemagick)
 bench=("${test[@]}" libbenchmark-dev scrot flameshot hyperfine libxcb-xtest0-dev libjpeg-turbo-progs webp curl
     tesseract-ocr)
