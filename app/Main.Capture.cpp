@@ -117,6 +117,9 @@ void TFrmLumetra::CaptureStart()
                 return;
             if (ChkSound3->isChecked())
                 PlayCaptureSound();
+            // The window returns to idle when the target's work has ended.
+            if (target->EndsLater())
+                return;
         } catch (const Exception& error) {
             fail(error.message());
         } catch (const std::exception& error) {

@@ -83,9 +83,6 @@ void TFrmLumetra::LoadConfig()
     StartInitRequest();
 }
 
-// The update check joins here; until then a start asks the web service nothing.
-void TFrmLumetra::StartInitRequest() { }
-
 void TFrmLumetra::SaveConfig(const QString& name, int value)
 {
     TConfig().WriteInteger(name, value);

@@ -8,6 +8,8 @@
 #include "platform/Platform.h"
 #include "platform/SessionEnd.h"
 #include "platform/WindowSystem.h"
+#include "sharing/ImageBox.h"
+#include "sharing/UploadJob.h"
 #include "support/Q.AutoStart.h"
 #include "support/Q.Translate.h"
 #include "support/Q.TrayIcon.h"
@@ -265,6 +267,12 @@ void TFrmLumetra::closeEvent(QCloseEvent* event)
     }
 }
 
+void TFrmLumetra::showEvent(QShowEvent* event)
+{
+    m_everShown = true;
+    QWidget::showEvent(event);
+}
+
 bool TFrmLumetra::FormCloseQuery()
 {
     bool canClose = FCanClose;
@@ -283,6 +291,14 @@ void TFrmLumetra::FormDestroy()
         return;
     m_destroyed = true;
     m_platform.channel().close();
+    // The update check ends where it is, unheard.
+    FUpdate.reset();
+    // An upload under way is abandoned at once rather than awaited.
+    FUpload.reset();
+    FProgress.reset();
+    // Freed now, not deferred: no event loop runs after the main window.
+    FloatDelete(nullptr);
+    m_floatsLeaving.clear();
     // A recognition still running ends here and writes nothing.
     RtOcr.reset();
     FreeWebPageWindow();

@@ -7,6 +7,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/ScreenSource.h"
 #include "recording/Recorder.h"
+#include "sharing/Floating.h"
 #include "targets/Target.h"
 #include "targets/Targets.h"
 
@@ -18,6 +19,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class Platform;
 class QAction;
@@ -36,12 +38,15 @@ class TFrmIExplorer;
 class TFrmLine;
 class TFrmSize;
 class TConfig;
+class TProgressForm;
+class UpdateCheck;
+class UploadJob;
 
 // The main window and the controller of the whole program: start-up, the external commands, the
 // settings, the capture dispatch and the menus. Its handlers live in one source file per concern
 // (Main.Commands.cpp, Main.Capture.cpp, Main.Naming.cpp, ...). The windows and targets it drives know it
 // only through the narrow interfaces they are given.
-class TFrmLumetra : public QWidget, public RecordingControl, public TargetHost
+class TFrmLumetra : public QWidget, public RecordingControl, public TargetHost, public FloatingHost
 {
     Q_OBJECT
 
@@ -128,6 +133,15 @@ public:
     int WebPQuality() const override;
     int PixelsPerInch() const override;
     Platform& platform() const override { return m_platform; }
+    QString FloatSavePath() const override { return SavePath; }
+
+    // The image store: the strip shows the progress while the upload runs on a worker; its end opens the
+    // stored image's address or tells the failure, and the dispatch is idle again.
+    void CaptureUpload(const QImage& Bitmap) override;
+    // Floating windows over the places their captures came from, in opening order.
+    void ShowFloating(const QImage& Bitmap, const QRect& Rect) override;
+    void FloatDelete(TFrmFloating* form) override;
+    std::vector<std::unique_ptr<TFrmFloating>> FloatList;
     // Text recognition: the capture enlarged and handed to RtOcr; the completion writes the file.
     bool HasRecognitionLanguages() const override { return !Languages.isEmpty(); }
     void StartOcr(QImage& bitmap) override;
@@ -231,6 +245,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -247,6 +262,8 @@ private:
     void LoadRecognitionLanguages(TConfig& config);
     // Asks the product's web service for updates and notices once per start.
     void StartInitRequest();
+    // The endpoint's reply: the question about a newer version first, then the notice's status bar.
+    void InitRequestReplied(const QString& reply);
     // Checks the item of a menu group named `prefix` + `value` and unchecks the others; a value that names
     // no item leaves the group unchecked.
     static void CheckGroupItem(const QList<QAction*>& group, const QString& prefix, const QString& value);
@@ -268,6 +285,8 @@ private:
         MessageIcon icon, const QString& text, MessageButtons buttons = MessageButtons::Ok);
     bool HasArgument(const QString& argument) const;
 
+    void UploadFinished(const QString& url);
+
     void RecordStart();
 
     // A moment after the last capture, the memory only captures need goes back to the system.
@@ -282,6 +301,13 @@ private:
 
     Platform& m_platform;
     std::unique_ptr<TargetTable> m_targets;
+    std::unique_ptr<UploadJob> FUpload;
+    std::unique_ptr<UpdateCheck> FUpdate;
+    // Whether the window has been on the screen since the start (a box may then lean on it).
+    bool m_everShown = false;
+    std::unique_ptr<TProgressForm> FProgress;
+    // Deleted floating windows, freed once the menu that deleted them has returned.
+    std::vector<std::unique_ptr<TFrmFloating>> m_floatsLeaving;
     QTimer* m_releaseMemory = nullptr;
     QStringList m_arguments;
     bool m_destroyed = false;

@@ -4,11 +4,13 @@
 
 class FolderDialog;
 class HotKeys;
+class HttpClient;
 class Clipboard;
 class InstanceChannel;
 class MessageBoxes;
 class OcrEngine;
 class Printer;
+class SaveDialog;
 class ScreenSource;
 class SessionEnd;
 class Shell;
@@ -31,6 +33,11 @@ public:
     virtual SessionEnd& session() = 0;
     virtual Clipboard& clipboard() = 0;
     virtual Printer& printer() = 0;
+    virtual SaveDialog& saveDialog() = 0;
+    virtual HttpClient& http() = 0;
+    // Requests made in a short-lived helper process, for the occasional request of a resident program: the
+    // HTTP and TLS libraries then never stay in its memory. Requests with a body are not for it.
+    virtual HttpClient& isolatedHttp() { return http(); }
     virtual OcrEngine& ocr() = 0;
 };
 

@@ -48,6 +48,9 @@ public:
     virtual WindowHandle windowAt(QPoint at) = 0;
     // The window's visible frame in root coordinates; empty when the window is gone.
     virtual std::optional<QRect> frameBounds(WindowHandle window) = 0;
+    // What of the monitor windows may cover: the monitor less what panels reserve along its edges. The
+    // whole monitor where nothing is reserved or nobody can tell.
+    virtual QRect workArea(const QRect& monitor) { return monitor; }
     // Gives back the memory kept to make the next read fast; the next read sets it up again.
     virtual void releaseMemory() { }
 };

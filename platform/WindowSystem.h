@@ -13,4 +13,6 @@ public:
     virtual void setWindowClass(QWidget* window, const QString& className) = 0;
     // Brings the window to the front even when another program holds the focus.
     virtual void forceForeground(QWidget* window) = 0;
+    // Keeps a window that is not yet shown out of taskbars and pagers; creates the native window.
+    virtual void keepOffTaskbar(QWidget*) { }
 };

@@ -1,8 +1,10 @@
 #include "Q.Update.h"
 
+#include "Q.Config.h"
 #include "Q.Strings.h"
 #include "Q.Translate.h"
 #include "Version.h"
+#include "platform/HttpClient.h"
 #include "platform/Shell.h"
 
 #include <QApplication>
@@ -19,6 +21,8 @@
 #include <QUrl>
 
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 
 QString GetVersionText(const QString& format)
 {
@@ -51,6 +55,44 @@ bool IsWebAddress(const QString& url)
 }
 
 namespace {
+
+// The maker's update service, used until a person points the program at another.
+const QString DefaultUpdateEndpoint = QStringLiteral("https://update.brenholt.example");
+const QString InitPath = QStringLiteral("/api.init.php");
+constexpr std::chrono::milliseconds AttemptInterval { 10000 };
+
+// The pause between attempts; tests shorten it with LUMETRA_UPDATE_INTERVAL_MS.
+std::chrono::milliseconds attemptInterval()
+{
+    bool ok = false;
+    const int chosen = qEnvironmentVariableIntValue("LUMETRA_UPDATE_INTERVAL_MS", &ok);
+    return ok && chosen >= 0 ? std::chrono::milliseconds(chosen) : AttemptInterval;
+}
+
+HttpRequest updateRequest(const QUrl& endpoint, const QString& caFile, QList<QByteArray> headers)
+{
+    HttpRequest request;
+    request.url = endpoint;
+    request.headers = std::move(headers);
+    request.caFile = caFile;
+    // A server that accepts and never answers costs one attempt, not the start.
+    request.connectTimeout = std::chrono::seconds(10);
+    request.stallTimeout = std::chrono::seconds(15);
+    request.totalTimeout = std::chrono::seconds(30);
+    // The reply is a few keys; anything much longer is not one.
+    request.maxReplySize = 1024 * 1024;
+    return request;
+}
+
+// Sleeps until `stop` is requested or the time is up; false when stopped.
+bool pause(std::chrono::milliseconds time, std::stop_token stop)
+{
+    std::mutex mutex;
+    std::condition_variable_any woken;
+    std::unique_lock lock(mutex);
+    woken.wait_for(lock, stop, time, [] { return false; });
+    return !stop.stop_requested();
+}
 
 struct Texts
 {
@@ -290,4 +332,67 @@ void ShowUpdateStatus(QWidget* main, Shell& shell, const QString& url)
     bar->address = url;
     bar->setToolTip(url);
     bar->update();
+}
+
+QUrl UpdateEndpoint()
+{
+    QString chosen = qEnvironmentVariable("LUMETRA_UPDATE_URL").trimmed();
+    if (chosen.isEmpty())
+        chosen = TConfig().ReadString(QStringLiteral("update_url"), QString()).trimmed();
+    if (chosen.isEmpty())
+        chosen = DefaultUpdateEndpoint;
+    while (chosen.endsWith(QLatin1Char('/')))
+        chosen.chop(1);
+    const QUrl endpoint(chosen + InitPath, QUrl::StrictMode);
+    // The question and its notices come from the maker's service: nothing less than TLS may carry them.
+    if (!endpoint.isValid() || endpoint.scheme() != QLatin1String("https") || endpoint.host().isEmpty()
+        || !endpoint.userInfo().isEmpty())
+        return {};
+    return endpoint;
+}
+
+UpdateCheck::UpdateCheck(HttpClient& http, QUrl endpoint, QObject* parent)
+    : QObject(parent)
+    , m_http(http)
+    , m_endpoint(std::move(endpoint))
+    , m_interval(attemptInterval())
+    // Trusted instead of the system's store, for tests and private installations: a file named on
+    // purpose, never a switch that turns the check of the certificate off.
+    , m_caFile(qEnvironmentVariable("LUMETRA_UPDATE_CA_FILE"))
+    , m_version("User-Version: " + GetVersionText(QStringLiteral("%d.%d.%d.%d")).toLatin1())
+{ }
+
+UpdateCheck::~UpdateCheck()
+{
+    // Ends the moment it is told to.
+    m_worker.request_stop();
+}
+
+void UpdateCheck::start()
+{
+    // Read here, on the user-interface thread, where the settings and the language live.
+    const HttpRequest request = updateRequest(m_endpoint, m_caFile,
+        { m_version, "User-Language: " + CurrentLanguage().toLatin1(), "User-Debug: false",
+            "User-Union: " + GetInstallationId().toLatin1() });
+    m_worker = std::jthread([this, request](std::stop_token stop) {
+        QString reply;
+        for (int attempt = 1; attempt <= Attempts; ++attempt) {
+            const HttpReply answer = m_http.perform(request, stop);
+            if (stop.stop_requested())
+                return;
+            if (answer.completed()) {
+                reply = QString::fromUtf8(answer.body);
+                break;
+            }
+            if (attempt < Attempts && !pause(m_interval, stop))
+                return;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, reply] { emit replied(reply); }, Qt::QueuedConnection);
+    });
+}
+
+void UpdateCheck::sendHoldNotice()
+{
+    m_http.sendUnheard(updateRequest(m_endpoint, m_caFile, { m_version, "User-Command: hold" }));
 }

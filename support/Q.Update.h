@@ -1,9 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QList>
+#include <QObject>
 #include <QString>
-#include <functional>
+#include <QUrl>
 
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
+
+class HttpClient;
 class QRandomGenerator;
 class QWidget;
 class Shell;
@@ -51,3 +60,40 @@ bool UpdateDialog(
 // The red bar along the bottom of the main window: UpdateText(1), opening `url` when clicked. The window
 // grows by the bar's height the first time; a second call only changes the address.
 void ShowUpdateStatus(QWidget* main, Shell& shell, const QString& url);
+
+// The address the update check asks: LUMETRA_UPDATE_URL, else "update_url" in the settings, else the
+// maker's, each followed by "/api.init.php". Invalid (no check) when the chosen one is not https.
+QUrl UpdateEndpoint();
+
+// Asks the update endpoint once per start, on a worker thread, whether there is a newer version or a notice.
+// Quitting ends it at once, silently, whatever it is doing: destroying the object never waits on the
+// network.
+class UpdateCheck final : public QObject
+{
+    Q_OBJECT
+
+public:
+    UpdateCheck(HttpClient& http, QUrl endpoint, QObject* parent = nullptr);
+    ~UpdateCheck() override;
+
+    // Up to six attempts, ten seconds apart; `replied` follows on this object's thread. Call once.
+    void start();
+    // Tells the endpoint that the user wants no more questions for now; nobody waits for the answer, not
+    // even a program that ends at once.
+    void sendHoldNotice();
+
+    static constexpr int Attempts = 6;
+
+signals:
+    // The first complete reply, decoded as UTF-8 whatever its status; empty when every attempt failed.
+    void replied(const QString& reply);
+
+private:
+    HttpClient& m_http;
+    const QUrl m_endpoint;
+    const std::chrono::milliseconds m_interval;
+    const QString m_caFile;
+    QByteArray m_version;
+    // Last, so that it is stopped before anything it uses goes.
+    std::jthread m_worker;
+};

@@ -10,6 +10,5 @@ public:
 
     // Everything but the web page, which has no place on the screen.
     bool Accepts(int source) const override;
-    std::optional<Unavailable> Check() const override;
     void Deliver(Shot& shot) override;
 };

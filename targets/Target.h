@@ -40,6 +40,10 @@ public:
     // Pixels per inch of the monitor the window is on.
     virtual int PixelsPerInch() const = 0;
     virtual Platform& platform() const = 0;
+    // Starts the upload of the bitmap to the image store; the window handles its end.
+    virtual void CaptureUpload(const QImage& bitmap) = 0;
+    // Pins the bitmap in a floating window over `rect`, the screen area it came from.
+    virtual void ShowFloating(const QImage& bitmap, const QRect& rect) = 0;
     // Whether the window lists a recognition language, and the start of a recognition of the bitmap, which
     // the window takes over; the recognition ends in DeliveryFinished. Throws when it cannot start.
     virtual bool HasRecognitionLanguages() const = 0;
@@ -70,6 +74,9 @@ public:
     // What the target needs of the system, checked when it is chosen and before each capture; empty when
     // it can run.
     virtual std::optional<Unavailable> Check() const { return std::nullopt; }
+    // A target whose work goes on after Deliver has returned (on a worker) keeps the capture dispatch busy
+    // until the window has handled the work's end; a second capture meanwhile starts nothing.
+    virtual bool EndsLater() const { return false; }
     // Hands one capture over; throws an Exception with the reason when that fails. The shot stays the
     // caller's unless the target finishes later.
     virtual void Deliver(Shot& shot) = 0;

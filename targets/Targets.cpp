@@ -1,12 +1,12 @@
 #include "Targets.h"
 
-#include "AbsentTarget.h"
 #include "ClipboardTarget.h"
 #include "FloatingTarget.h"
 #include "ImageFileTarget.h"
 #include "PrinterTarget.h"
 #include "RecordingTarget.h"
 #include "TextTarget.h"
+#include "UploadTarget.h"
 #include "save/Save.h"
 
 TargetTable::TargetTable(TargetHost& host)
@@ -26,7 +26,7 @@ TargetTable::TargetTable(TargetHost& host)
     m_targets.push_back(std::make_unique<RecordingTarget>(host));
     m_targets.push_back(std::make_unique<TextTarget>(host));
     m_targets.push_back(std::make_unique<ClipboardTarget>(host));
-    m_targets.push_back(std::make_unique<AbsentTarget>(host)); // image store
+    m_targets.push_back(std::make_unique<UploadTarget>(host));
     m_targets.push_back(std::make_unique<PrinterTarget>(host));
     m_targets.push_back(std::make_unique<FloatingTarget>(host));
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xfixes0-dev libxcb-shape0-dev
     libdeflate-dev zlib1g-dev libpulse-dev x11proto-dev
-    libjpeg62-turbo-dev libcups2-dev libqt6printsupport6 libwebp7
+    libjpeg62-turbo-dev libcups2-dev libqt6printsupport6 libwebp7 libcurl4-openssl-dev
     qt6-webengine-dev qt6-declarative-dev
     fonts-dejavu-core fonts-noto-cjk
     libtesseract-dev tesseract-ocr-eng tesseract-ocr-kor tesseract-ocr-jpn tesseract-ocr-chi-sim
@@ -20,7 +20,7 @@ test=("${build[@]}" "${runtime[@]}" "${desktop[@]}" pulseaudio clang-14 libclang
     trayer libglib2.0-bin
     qt6-httpserver-dev qt6-websockets-dev
     libgif-dev libwebp-dev xclip cups cups-client printer-driver-cups-pdf poppler-utils imagemagick)
-bench=("${test[@]}" libbenchmark-dev scrot flameshot hyperfine libxcb-xtest0-dev libjpeg-turbo-progs webp
+bench=("${test[@]}" libbenchmark-dev scrot flameshot hyperfine libxcb-xtest0-dev libjpeg-turbo-progs webp curl
     tesseract-ocr)
 
 case "${1:-}" in

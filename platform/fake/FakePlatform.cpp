@@ -175,6 +175,48 @@ bool FakePrinter::end(QString* error)
     return true;
 }
 
+HttpReply FakeHttpClient::perform(const HttpRequest& request, std::stop_token stop)
+{
+    Seen seen { request, {} };
+    // Pulled as a transfer does: pieces of the room it offers, until the announced size.
+    constexpr qint64 Room = 64 * 1024;
+    QByteArray piece(Room, Qt::Uninitialized);
+    while (request.bodySize >= 0 && seen.body.size() < request.bodySize) {
+        const qint64 room = std::min(Room, request.bodySize - seen.body.size());
+        const qint64 given = request.readBody ? request.readBody(piece.data(), room) : 0;
+        if (given <= 0 || given > room)
+            return HttpReply { QStringLiteral("the body ended before its size"), 0, {} };
+        seen.body.append(piece.constData(), given);
+    }
+    std::unique_lock lock(m_mutex);
+    m_requests.append(seen);
+    if (!m_released.wait(lock, stop, [this] { return !m_holding; }))
+        return HttpReply { QStringLiteral("abandoned"), 0, {} };
+    lock.unlock();
+    return respond ? respond(seen) : HttpReply { {}, 200, {} };
+}
+
+void FakeHttpClient::hold()
+{
+    std::lock_guard lock(m_mutex);
+    m_holding = true;
+}
+
+void FakeHttpClient::release()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = false;
+    }
+    m_released.notify_all();
+}
+
+QList<FakeHttpClient::Seen> FakeHttpClient::requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
 class FakeOcrJob final : public OcrJob
 {
 public:

@@ -3,11 +3,13 @@
 #include "platform/Clipboard.h"
 #include "platform/FolderDialog.h"
 #include "platform/HotKeys.h"
+#include "platform/HttpClient.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/OcrEngine.h"
 #include "platform/Platform.h"
 #include "platform/Printer.h"
+#include "platform/SaveDialog.h"
 #include "platform/ScreenSource.h"
 #include "platform/SessionEnd.h"
 #include "platform/Shell.h"
@@ -16,8 +18,10 @@
 
 #include <QList>
 #include <QUrl>
+#include <condition_variable>
 #include <functional>
 #include <map>
+#include <mutex>
 
 // A scripted screen: a picture of the whole desk, monitors, a pointer and windows.
 class FakeScreen final : public ScreenSource
@@ -34,6 +38,8 @@ public:
     void addWindow(WindowHandle window, const QRect& frame);
     void removeWindow(WindowHandle window);
     void setActiveWindow(WindowHandle window) { m_active = window; }
+    // What panels leave free of every monitor; empty: the whole monitor.
+    void setWorkArea(const QRect& area) { m_workArea = area; }
     // The next reads fail, as a screen that cannot be read does.
     void setBroken(bool broken) { m_broken = broken; }
     int copyCount() const { return m_copies; }
@@ -47,9 +53,14 @@ public:
     WindowHandle activeWindow() override { return m_active; }
     WindowHandle windowAt(QPoint at) override;
     std::optional<QRect> frameBounds(WindowHandle window) override;
+    QRect workArea(const QRect& monitor) override
+    {
+        return m_workArea.isNull() ? monitor : monitor & m_workArea;
+    }
 
 private:
     QImage m_desktop;
+    QRect m_workArea;
     QList<Monitor> m_monitors;
     QPoint m_cursorPos;
     QImage m_cursorImage;
@@ -249,6 +260,50 @@ public:
     QList<Drawing> drawings;
 };
 
+// Records every request; answers with `answer` (empty: the user cancels).
+class FakeSaveDialog final : public SaveDialog
+{
+public:
+    std::optional<SaveChoice> chooseSaveFile(
+        QWidget*, const QString& folder, const QList<FileType>& types) override
+    {
+        folders.append(folder);
+        offered = types;
+        return answer;
+    }
+    QStringList folders;
+    QList<FileType> offered;
+    std::optional<SaveChoice> answer;
+};
+
+// A server in the process: records each request as it arrived, body included, and answers from a script.
+// Requests run on the callers' threads.
+class FakeHttpClient final : public HttpClient
+{
+public:
+    struct Seen
+    {
+        HttpRequest request;
+        QByteArray body;
+    };
+
+    HttpReply perform(const HttpRequest& request, std::stop_token stop = {}) override;
+
+    // Every request waits after its body has arrived until release() (or until it is stopped), so that a
+    // test sees what happens meanwhile.
+    void hold();
+    void release();
+    QList<Seen> requests() const;
+    // The reply to each request; 200 with an empty body when unset. Set before requests run.
+    std::function<HttpReply(const Seen&)> respond;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable_any m_released;
+    bool m_holding = false;
+    QList<Seen> m_requests;
+};
+
 class FakeOcrJob;
 
 // Recognition languages from a script; a recognition waits until the test finishes it, or finishes on the
@@ -293,6 +348,8 @@ public:
     SessionEnd& session() override { return fakeSession; }
     Clipboard& clipboard() override { return fakeClipboard; }
     Printer& printer() override { return fakePrinter; }
+    SaveDialog& saveDialog() override { return fakeSaveDialog; }
+    HttpClient& http() override { return fakeHttp; }
     OcrEngine& ocr() override { return fakeOcr; }
 
     FakeScreen fakeScreen;
@@ -306,5 +363,7 @@ public:
     FakeSessionEnd fakeSession;
     FakeClipboard fakeClipboard;
     FakePrinter fakePrinter;
+    FakeSaveDialog fakeSaveDialog;
+    FakeHttpClient fakeHttp;
     FakeOcrEngine fakeOcr;
 };

@@ -3,12 +3,15 @@
 #include "QtClipboard.h"
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
+#include "QtSaveDialog.h"
 #include "SignalSessionEnd.h"
 #include "TesseractOcr.h"
 #include "UnixCommandServer.h"
 #include "X11HotKeys.h"
 #include "X11Screen.h"
 #include "X11WindowSystem.h"
+#include "platform/HelperHttpClient.h"
+#include "platform/LazyHttpClient.h"
 #include "platform/Platform.h"
 #include "platform/null/NullPlatform.h"
 
@@ -36,6 +39,9 @@ public:
     SessionEnd& session() override { return m_session; }
     Clipboard& clipboard() override { return m_clipboard; }
     Printer& printer() override { return m_printer; }
+    SaveDialog& saveDialog() override { return m_saveDialog; }
+    HttpClient& http() override { return m_http; }
+    HttpClient& isolatedHttp() override { return m_isolatedHttp; }
     OcrEngine& ocr() override { return m_ocr; }
 
 private:
@@ -49,6 +55,9 @@ private:
     UnixCommandServer m_channel;
     QtFolderDialog m_folders;
     QtClipboard m_clipboard;
+    QtSaveDialog m_saveDialog;
+    LazyHttpClient m_http;
+    HelperHttpClient m_isolatedHttp;
     ModulePrinter m_printer;
     TesseractOcr m_ocr;
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <vector>
 #include <xcb/randr.h>
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>
@@ -88,6 +89,9 @@ bool X11Screen::open(const char* display, bool sharedMemory)
     m_netActiveWindow = internAtom("_NET_ACTIVE_WINDOW");
     m_netFrameExtents = internAtom("_NET_FRAME_EXTENTS");
     m_gtkFrameExtents = internAtom("_GTK_FRAME_EXTENTS");
+    m_netClientList = internAtom("_NET_CLIENT_LIST");
+    m_netStrut = internAtom("_NET_WM_STRUT");
+    m_netStrutPartial = internAtom("_NET_WM_STRUT_PARTIAL");
 
     const QRect root = virtualScreen();
     if (m_hasShm)
@@ -340,6 +344,57 @@ WindowHandle X11Screen::windowAt(QPoint at)
         window = reply->child;
     }
     return window;
+}
+
+int X11Screen::readValues(WindowHandle window, quint32 atom, quint32 type, quint32* values, int count)
+{
+    if (!atom)
+        return 0;
+    auto reply = XCB_REPLY(xcb_get_property, m_connection.get(), 0, window, atom, type, 0, quint32(count));
+    if (!reply || reply->format != 32)
+        return 0;
+    const int found = std::min(count, xcb_get_property_value_length(reply.get()) / 4);
+    std::memcpy(values, xcb_get_property_value(reply.get()), std::size_t(found) * 4);
+    return found;
+}
+
+QRect X11Screen::workArea(const QRect& monitor)
+{
+    constexpr int MaxClients = 4096;
+    std::vector<quint32> clients(MaxClients);
+    const int count = readValues(m_root, m_netClientList, XCB_ATOM_WINDOW, clients.data(), MaxClients);
+    const QRect root = virtualScreen();
+    // Edges of the free part, right and bottom exclusive.
+    int left = monitor.left(), top = monitor.top(), right = monitor.left() + monitor.width(),
+        bottom = monitor.top() + monitor.height();
+    for (int i = 0; i < count; ++i) {
+        // left, right, top, bottom; then the start and end of the span along each of those edges.
+        quint32 strut[12] = {};
+        if (readValues(clients[std::size_t(i)], m_netStrutPartial, XCB_ATOM_CARDINAL, strut, 12) < 12) {
+            if (readValues(clients[std::size_t(i)], m_netStrut, XCB_ATOM_CARDINAL, strut, 4) < 4)
+                continue;
+            // A plain strut spans its whole edge.
+            for (int edge = 0; edge < 4; ++edge) {
+                strut[4 + edge * 2] = 0;
+                strut[5 + edge * 2] = quint32(edge < 2 ? root.height() - 1 : root.width() - 1);
+            }
+        }
+        auto spans = [](quint32 start, quint32 end, int low, int high) {
+            return int(start) < high && int(end) >= low;
+        };
+        const int monitorBottom = monitor.top() + monitor.height();
+        const int monitorRight = monitor.left() + monitor.width();
+        if (strut[0] && spans(strut[4], strut[5], monitor.top(), monitorBottom))
+            left = std::max(left, root.left() + int(strut[0]));
+        if (strut[1] && spans(strut[6], strut[7], monitor.top(), monitorBottom))
+            right = std::min(right, root.left() + root.width() - int(strut[1]));
+        if (strut[2] && spans(strut[8], strut[9], monitor.left(), monitorRight))
+            top = std::max(top, root.top() + int(strut[2]));
+        if (strut[3] && spans(strut[10], strut[11], monitor.left(), monitorRight))
+            bottom = std::min(bottom, root.top() + root.height() - int(strut[3]));
+    }
+    const QRect free(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    return free.isValid() ? free : monitor;
 }
 
 bool X11Screen::readCardinals(WindowHandle window, quint32 atom, quint32 (&values)[4])

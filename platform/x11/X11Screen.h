@@ -29,6 +29,9 @@ public:
     WindowHandle activeWindow() override;
     WindowHandle windowAt(QPoint at) override;
     std::optional<QRect> frameBounds(WindowHandle window) override;
+    // From the struts of the window manager's clients (_NET_WM_STRUT_PARTIAL, else _NET_WM_STRUT), per
+    // monitor: _NET_WORKAREA covers the whole root and is wrong for all but one monitor of several.
+    QRect workArea(const QRect& monitor) override;
     // Detaches the shared segment.
     void releaseMemory() override;
 
@@ -48,6 +51,8 @@ private:
     void convertRows(const quint8* data, int stride, const QRect& source, QImage& canvas, QPoint to) const;
     quint32 internAtom(const char* name);
     bool readCardinals(WindowHandle window, quint32 atom, quint32 (&values)[4]);
+    // Up to `count` 32-bit values of the property; how many there were.
+    int readValues(WindowHandle window, quint32 atom, quint32 type, quint32* values, int count);
 
     XcbConnection m_connection;
     xcb_window_t m_root = 0;
@@ -62,4 +67,7 @@ private:
     quint32 m_netActiveWindow = 0;
     quint32 m_netFrameExtents = 0;
     quint32 m_gtkFrameExtents = 0;
+    quint32 m_netClientList = 0;
+    quint32 m_netStrut = 0;
+    quint32 m_netStrutPartial = 0;
 };

@@ -57,3 +57,15 @@ void X11WindowSystem::forceForeground(QWidget* window)
         reinterpret_cast<const char*>(&event));
     xcb_flush(c);
 }
+
+void X11WindowSystem::keepOffTaskbar(QWidget* window)
+{
+    xcb_connection_t* c = qtConnection();
+    const auto id = xcb_window_t(window->winId());
+    if (!c)
+        return;
+    const xcb_atom_t states[]
+        = { atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER") };
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, id, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2, states);
+    xcb_flush(c);
+}

@@ -29,6 +29,8 @@ QProcessEnvironment TestHome::environment(QProcessEnvironment base) const
     base.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     base.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     base.insert(QStringLiteral("XDG_DESKTOP_DIR"), desktop);
+    // No test asks the maker's update service: a port nobody listens on fails at once.
+    base.insert(QStringLiteral("LUMETRA_UPDATE_URL"), QStringLiteral("https://127.0.0.1:1"));
     return base;
 }
 

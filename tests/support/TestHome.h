@@ -4,8 +4,9 @@
 #include <QString>
 
 // A private home for one test: HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and a save folder, so that no test
-// reads or writes the person's own settings. The runtime folder has a short path (socket paths are
-// limited to 107 bytes) and mode 0700. Everything is removed when the object goes.
+// reads or writes the person's own settings, and an update service that is not there. The runtime folder has
+// a short path (socket paths are limited to 107 bytes) and mode 0700. Everything is removed when the object
+// goes.
 class TestHome
 {
 public:

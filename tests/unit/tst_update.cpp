@@ -2,13 +2,16 @@
 
 #include "TestHome.h"
 #include "TestMain.h"
+#include "platform/fake/FakePlatform.h"
 #include "support/Q.Translate.h"
 #include "support/Q.Update.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
 
 class TestUpdate : public QObject
 {
@@ -20,6 +23,10 @@ private slots:
     void replyRules_data();
     void replyRules();
     void onlyWebAddressesAreOpened();
+    void endpointChoice();
+    void checkGivesUpAfterSixAttempts();
+    void anyCompleteReplyCounts();
+    void quitDuringTheWaitsEndsAtOnce();
 };
 
 void TestUpdate::updateTextInEveryLanguage_data()
@@ -155,6 +162,13 @@ void TestUpdate::replyRules_data()
     QTest::newRow("empty reply") << QString() << QString() << QString() << QString() << QString();
     QTest::newRow("bad escape counts as absent")
         << R"({"update":"\u00zz"})" << QString() << QString() << QString() << QString();
+    QTest::newRow("10 MB before the keys") << QString(10 * 1024 * 1024, QLatin1Char(' '))
+            + R"({"update":"https://d.example/","info":{"style":"hold"}})"
+                                           << "https://d.example/" << QString() << "hold" << QString();
+    QTest::newRow("link to a script is read, never opened")
+        << R"x({"info":{"style":"note","text":"t","url":"javascript:alert(1)"}})x" << QString() << QString()
+        << "note"
+        << "javascript:alert(1)";
 }
 
 void TestUpdate::replyRules()
@@ -178,6 +192,95 @@ void TestUpdate::onlyWebAddressesAreOpened()
     for (const char* refused : { "javascript:alert(1)", "file:///etc/passwd", "/usr/bin/xterm",
              "ftp://d.example/", "https://", "d.example/x", "" })
         QVERIFY2(!IsWebAddress(QLatin1String(refused)), refused);
+}
+
+void TestUpdate::endpointChoice()
+{
+    TestHome home;
+    home.apply();
+    // Qt reads the configuration folder once per process.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.config);
+    qunsetenv("LUMETRA_UPDATE_URL");
+    QCOMPARE(UpdateEndpoint(), QUrl(QStringLiteral("https://update.brenholt.example/api.init.php")));
+    QSettings(home.config + QStringLiteral("/Brenholt/Lumetra.conf"), QSettings::IniFormat)
+        .setValue(QStringLiteral("update_url"), QStringLiteral("https://mirror.example/lumetra/"));
+    QCOMPARE(UpdateEndpoint(), QUrl(QStringLiteral("https://mirror.example/lumetra/api.init.php")));
+    qputenv("LUMETRA_UPDATE_URL", "https://127.0.0.1:8443");
+    QCOMPARE(UpdateEndpoint(), QUrl(QStringLiteral("https://127.0.0.1:8443/api.init.php")));
+    // Nothing but TLS carries the question: no check at all.
+    qputenv("LUMETRA_UPDATE_URL", "http://127.0.0.1:8080");
+    QVERIFY(!UpdateEndpoint().isValid());
+    qunsetenv("LUMETRA_UPDATE_URL");
+}
+
+void TestUpdate::checkGivesUpAfterSixAttempts()
+{
+    TestHome home;
+    home.apply();
+    qputenv("LUMETRA_UPDATE_INTERVAL_MS", "0");
+    FakeHttpClient http;
+    http.respond = [](const FakeHttpClient::Seen&) { return HttpReply { QStringLiteral("refused"), 0, {} }; };
+    UpdateCheck check(http, QUrl(QStringLiteral("https://u.example/api.init.php")));
+    QSignalSpy replied(&check, &UpdateCheck::replied);
+    check.start();
+    QTRY_COMPARE(replied.size(), 1);
+    QCOMPARE(replied.first().first().toString(), QString());
+    const QList<FakeHttpClient::Seen> requests = http.requests();
+    QCOMPARE(requests.size(), 6);
+    const QList<QByteArray> headers = requests.first().request.headers;
+    QCOMPARE(headers.size(), 4);
+    QCOMPARE(headers[0], "User-Version: " + GetVersionText(QStringLiteral("%d.%d.%d.%d")).toLatin1());
+    QCOMPARE(headers[1], "User-Language: " + CurrentLanguage().toLatin1());
+    QCOMPARE(headers[2], QByteArray("User-Debug: false"));
+    QCOMPARE(headers[3], "User-Union: " + GetInstallationId().toLatin1());
+    QVERIFY(requests.first().request.stallTimeout.count() > 0);
+
+    // The hold notice: the version and the command alone.
+    check.sendHoldNotice();
+    QTRY_COMPARE(http.requests().size(), 7);
+    QCOMPARE(http.requests().last().request.headers,
+        (QList<QByteArray> { headers[0], QByteArray("User-Command: hold") }));
+    qunsetenv("LUMETRA_UPDATE_INTERVAL_MS");
+}
+
+void TestUpdate::anyCompleteReplyCounts()
+{
+    TestHome home;
+    home.apply();
+    FakeHttpClient http;
+    // An error status with bytes that are not UTF-8 around the keys.
+    http.respond = [](const FakeHttpClient::Seen&) {
+        return HttpReply { {}, 500,
+            "\xff\xfe{\"update\":\"https://d.example/\",\xc3\"notify\":\"https://n.example/\"}" };
+    };
+    UpdateCheck check(http, QUrl(QStringLiteral("https://u.example/api.init.php")));
+    QSignalSpy replied(&check, &UpdateCheck::replied);
+    check.start();
+    QTRY_COMPARE(replied.size(), 1);
+    QCOMPARE(http.requests().size(), 1);
+    const UpdateReply read = ReadUpdateReply(replied.first().first().toString());
+    QCOMPARE(read.update, QStringLiteral("https://d.example/"));
+    QCOMPARE(read.notify, QStringLiteral("https://n.example/"));
+}
+
+void TestUpdate::quitDuringTheWaitsEndsAtOnce()
+{
+    TestHome home;
+    home.apply();
+    qunsetenv("LUMETRA_UPDATE_INTERVAL_MS");
+    FakeHttpClient http;
+    http.respond = [](const FakeHttpClient::Seen&) { return HttpReply { QStringLiteral("refused"), 0, {} }; };
+    auto check = std::make_unique<UpdateCheck>(http, QUrl(QStringLiteral("https://u.example/api.init.php")));
+    QSignalSpy replied(check.get(), &UpdateCheck::replied);
+    check->start();
+    QTRY_COMPARE(http.requests().size(), 1);
+    QElapsedTimer timer;
+    timer.start();
+    check.reset();
+    // Far below the ten seconds of a wait: nothing waits them out.
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QCoreApplication::processEvents();
+    QCOMPARE(replied.size(), 0);
 }
 
 LUMETRA_OFFSCREEN_TEST_MAIN(TestUpdate)

@@ -1,4 +1,5 @@
 #include "Pictures.h"
+#include "SmallMount.h"
 #include "save/Save.h"
 #include "support/Exception.h"
 
@@ -14,7 +15,6 @@
 #include <webp/decode.h>
 
 #include <csignal>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -179,27 +179,6 @@ void writePng(const QImage& image, const QString& name)
 {
     SaveBitmapPNG(image, name);
 }
-
-// A small file system of its own: a tmpfs, mounted for the test and gone afterwards.
-class SmallMount
-{
-public:
-    SmallMount(const QString& path, const char* options) : m_path(QFile::encodeName(path))
-    {
-        QDir().mkpath(path);
-        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, options) == 0;
-    }
-    ~SmallMount()
-    {
-        if (m_mounted)
-            ::umount(m_path.constData());
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
-};
 
 } // namespace
 

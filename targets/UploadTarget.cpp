@@ -1,0 +1,6 @@
+#include "UploadTarget.h"
+
+void UploadTarget::Deliver(Shot& shot)
+{
+    host().CaptureUpload(shot.bitmap);
+}

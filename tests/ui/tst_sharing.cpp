@@ -1,0 +1,325 @@
+#include "Pictures.h"
+#include "SmallMount.h"
+#include "TestHome.h"
+#include "TestMain.h"
+#include "app/Main.h"
+#include "platform/fake/FakePlatform.h"
+#include "sharing/ImageBox.h"
+#include "support/Q.Translate.h"
+#include "support/Q.TrayIcon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMenu>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+namespace {
+
+const QString Address = QStringLiteral("http://img.example/a.png");
+
+HttpReply stored()
+{
+    return HttpReply { {}, 200, R"({"status":"success","url":"http:\/\/img.example\/a.png"})" };
+}
+
+QWidget* strip()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("ProgressForm"))
+            return window;
+    return nullptr;
+}
+
+int floatingWindows()
+{
+    int count = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        count += qobject_cast<TFrmFloating*>(window) != nullptr;
+    return count;
+}
+
+QByteArray readFile(const QString& name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The image store and the floating windows behind the main window, on the fake platform.
+class TestSharing : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void uploadRunsWhileTheWindowGoesOn();
+    void failedUploadSaysSo();
+    void quitDuringAnUploadDoesNotWait();
+    void floatingWindowLiesOverItsCapture();
+    void deleteOneOrAll();
+    void closingOnlyHides();
+    void fiftyWindowsComeAndGo();
+    void saveWritesTheChosenType();
+    void saveIntoAReadOnlyFolderSaysWhy();
+
+private:
+    TFrmFloating* openFloating(const QRect& rect);
+    // The requests to the image store, without the update check that every start makes.
+    QList<FakeHttpClient::Seen> uploads() const
+    {
+        QList<FakeHttpClient::Seen> found = m_platform->fakeHttp.requests();
+        found.removeIf([](const FakeHttpClient::Seen& seen) {
+            return seen.request.url.path() != QLatin1String("/image");
+        });
+        return found;
+    }
+
+    std::unique_ptr<TestHome> m_home;
+    std::unique_ptr<FakePlatform> m_platform;
+    std::unique_ptr<TFrmLumetra> m_form;
+    QImage m_desk;
+};
+
+void TestSharing::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_home = std::make_unique<TestHome>();
+    m_home->apply();
+    m_desk = Pictures::photo(1920, 1080, 5);
+}
+
+void TestSharing::init()
+{
+    QDir(m_home->config).removeRecursively();
+    QDir(m_home->desktop).removeRecursively();
+    QDir().mkpath(m_home->desktop);
+    m_platform = std::make_unique<FakePlatform>();
+    m_platform->fakeScreen.setDesktop(m_desk);
+    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
+    m_form->FormCreate();
+    m_form->SavePath = m_home->desktop;
+    m_form->ChkMouse->setChecked(false);
+}
+
+void TestSharing::cleanup()
+{
+    m_form.reset();
+    m_platform.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestSharing::uploadRunsWhileTheWindowGoesOn()
+{
+    m_platform->fakeHttp.respond = [](const FakeHttpClient::Seen&) { return stored(); };
+    m_platform->fakeHttp.hold();
+    for (QAction* item : { m_form->ChkSound1, m_form->ChkSound2, m_form->ChkSound3 })
+        item->setChecked(item == m_form->ChkSound3);
+    m_form->ChkSaveTo->setCurrentIndex(stImageStore);
+    // A panel along the bottom.
+    m_platform->fakeScreen.setWorkArea(QRect(0, 0, 1920, 1040));
+    m_form->Start();
+
+    // The sound comes first; the strip shows and fills while the store has not answered yet.
+    QCOMPARE(m_platform->fakeSound.plays, 1);
+    QCOMPARE(m_form->FStatus, TFrmLumetra::stRunning);
+    QWidget* shown = strip();
+    QVERIFY(shown && shown->isVisible());
+    QCOMPARE(shown->geometry(), QRect(0, 1010, 1920, 30));
+    auto gauge = shown->findChild<QProgressBar*>();
+    QTRY_VERIFY(gauge->maximum() > 1000 && gauge->value() == gauge->maximum());
+    QCOMPARE(qint64(gauge->maximum()), uploads().value(0).body.size());
+
+    // Held off: a second capture takes nothing and sends nothing.
+    const int copies = m_platform->fakeScreen.copyCount();
+    m_form->Start();
+    QCOMPARE(m_platform->fakeScreen.copyCount(), copies);
+    QCOMPARE(uploads().size(), 1);
+
+    m_platform->fakeHttp.release();
+    QTRY_COMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_platform->fakeShell.opened, QList<QUrl> { QUrl(Address) });
+    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+    QVERIFY(!strip());
+    // Nothing kept here, nothing on the clipboard; the sound played once.
+    QVERIFY(QDir(m_home->desktop).isEmpty());
+    QVERIFY(m_platform->fakeClipboard.image.isNull());
+    QCOMPARE(m_platform->fakeSound.plays, 1);
+    // The picture that went out is the screen's.
+    const QByteArray body = uploads().value(0).body;
+    const qsizetype start = body.indexOf("\x89PNG");
+    QCOMPARE(QImage::fromData(body.mid(start), "PNG").convertToFormat(QImage::Format_RGB32), m_desk);
+}
+
+void TestSharing::failedUploadSaysSo()
+{
+    m_platform->fakeHttp.respond = [](const FakeHttpClient::Seen&) { return HttpReply { {}, 500, "busy" }; };
+    bool stripDuringBox = false;
+    m_platform->fakeMessages.whileShown = [&](const ShownMessage&) { stripDuringBox = strip() != nullptr; };
+    m_form->ChkSaveTo->setCurrentIndex(stImageStore);
+    m_form->Start();
+    QTRY_COMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    const ShownMessage& box = m_platform->fakeMessages.shown.first();
+    QCOMPARE(box.icon, MessageIcon::Error);
+    QCOMPARE(box.text, TranslateText(QStringLiteral("이미지 업로드를 실패하였습니다.")));
+    QCOMPARE(box.title, m_form->windowTitle());
+    QVERIFY(stripDuringBox);
+    QVERIFY(!strip());
+    QVERIFY(m_platform->fakeShell.opened.isEmpty());
+}
+
+void TestSharing::quitDuringAnUploadDoesNotWait()
+{
+    m_platform->fakeHttp.hold();
+    m_form->ChkSaveTo->setCurrentIndex(stImageStore);
+    m_form->Start();
+    QTRY_COMPARE(uploads().size(), 1);
+    m_form.reset();
+    QVERIFY(!strip());
+    QVERIFY(m_platform->fakeShell.opened.isEmpty());
+}
+
+TFrmFloating* TestSharing::openFloating(const QRect& rect)
+{
+    m_form->ShowFloating(m_desk.copy(rect), rect);
+    return m_form->FloatList.back().get();
+}
+
+void TestSharing::floatingWindowLiesOverItsCapture()
+{
+    // Through the dispatch: the monitor under the pointer, pinned where it was.
+    m_form->ChkSaveTo->setCurrentIndex(stFloating);
+    m_form->Start();
+    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_form->FloatList.size(), size_t(1));
+    TFrmFloating* first = m_form->FloatList.front().get();
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->geometry(), QRect(0, 0, 1920, 1080));
+    QCOMPARE(first->Bitmap(), m_desk);
+    QVERIFY(first->windowFlags() & Qt::WindowStaysOnTopHint);
+    QCOMPARE(first->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(QDir(m_home->desktop).isEmpty());
+
+    // Left of the primary monitor, at negative coordinates.
+    TFrmFloating* left = openFloating(QRect(-500, 120, 300, 200));
+    QCOMPARE(left->geometry(), QRect(-500, 120, 300, 200));
+    QCOMPARE(left->grab().toImage().convertToFormat(QImage::Format_RGB32), left->Bitmap());
+
+    // It stays when the main window hides in the tray.
+    HideToTray(m_form.get());
+    QVERIFY(left->isVisible() && first->isVisible());
+}
+
+void TestSharing::deleteOneOrAll()
+{
+    TFrmFloating* a = openFloating(QRect(10, 10, 100, 80));
+    TFrmFloating* b = openFloating(QRect(50, 40, 100, 80));
+    TFrmFloating* c = openFloating(QRect(90, 70, 100, 80));
+    QPointer<QWidget> gone = b;
+    QCOMPARE(b->Popup->actions().size(), 4);
+    QVERIFY(b->DivPop1->isSeparator());
+    QCOMPARE(b->BtnDelete->text(), QStringLiteral("플로팅 삭제"));
+    b->BtnDelete->trigger();
+    // Out of sight at once, freed once control is back in the event loop.
+    QVERIFY(!b->isVisible());
+    QCOMPARE(m_form->FloatList.size(), size_t(2));
+    QCOMPARE(m_form->FloatList[0].get(), a);
+    QCOMPARE(m_form->FloatList[1].get(), c);
+    QTRY_VERIFY(!gone);
+
+    QPointer<QWidget> first = a, last = c;
+    c->BtnDeleteAll->trigger();
+    QVERIFY(m_form->FloatList.empty());
+    QTRY_VERIFY(!first && !last);
+}
+
+void TestSharing::closingOnlyHides()
+{
+    TFrmFloating* window = openFloating(QRect(10, 10, 100, 80));
+    window->close();
+    QVERIFY(!window->isVisible());
+    QCOMPARE(m_form->FloatList.size(), size_t(1));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(m_form->FloatList.front().get(), window);
+}
+
+void TestSharing::fiftyWindowsComeAndGo()
+{
+    for (int i = 0; i < 50; ++i)
+        openFloating(QRect(i * 20, i * 10, 400, 300));
+    QCOMPARE(floatingWindows(), 50);
+    m_form->FloatList[25]->BtnDeleteAll->trigger();
+    QCOMPARE(m_form->FloatList.size(), size_t(0));
+    QTRY_COMPARE(floatingWindows(), 0);
+    // The main window's end frees what is still open.
+    for (int i = 0; i < 5; ++i)
+        openFloating(QRect(i, i, 40, 30));
+    m_form.reset();
+    QCOMPARE(floatingWindows(), 0);
+}
+
+void TestSharing::saveWritesTheChosenType()
+{
+    TFrmFloating* window = openFloating(QRect(100, 100, 64, 48));
+    m_form->ChkJPEG_qual->setCurrentIndex(0);
+    const QString name = m_home->desktop + QStringLiteral("/picked.png");
+
+    m_platform->fakeSaveDialog.answer = std::nullopt;
+    window->BtnSave->trigger();
+    QCOMPARE(m_platform->fakeSaveDialog.folders, QStringList { m_home->desktop });
+    QStringList offered;
+    for (const FileType& type : m_platform->fakeSaveDialog.offered)
+        offered << type.name + QLatin1Char(' ') + type.patterns.join(QLatin1Char(';'));
+    QCOMPARE(
+        offered, (QStringList { "PNG *.png", "JPG *.jpg;*.jpeg", "GIF *.gif", "BMP *.bmp", "WebP *.webp" }));
+    QVERIFY(QDir(m_home->desktop).isEmpty());
+
+    // The type chosen decides, not the name's extension.
+    const QList<std::pair<int, QByteArray>> types
+        = { { 1, "\xFF\xD8\xFF" }, { 2, "GIF8" }, { 3, "BM" }, { 0, "\x89PNG" } };
+    for (const auto& [index, magic] : types) {
+        m_platform->fakeSaveDialog.answer = SaveChoice { name, index };
+        window->BtnSave->trigger();
+        QVERIFY2(readFile(name).startsWith(magic), qPrintable(QString::number(index)));
+    }
+    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+    QCOMPARE(QImage(name).convertToFormat(QImage::Format_RGB32), window->Bitmap());
+}
+
+void TestSharing::saveIntoAReadOnlyFolderSaysWhy()
+{
+    QTemporaryDir folder;
+    const QString locked = folder.filePath(QStringLiteral("locked"));
+    // Root passes permission bits, so it takes a read-only file system.
+    std::unique_ptr<SmallMount> readOnly;
+    QDir().mkpath(locked);
+    if (::geteuid() == 0) {
+        readOnly = std::make_unique<SmallMount>(locked, "ro,size=64k");
+        if (!readOnly->mounted())
+            QSKIP("cannot mount a read-only file system here");
+    } else {
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    TFrmFloating* window = openFloating(QRect(100, 100, 64, 48));
+    const QString name = locked + QStringLiteral("/picked.jpg");
+    m_platform->fakeSaveDialog.answer = SaveChoice { name, 1 };
+    window->BtnSave->trigger();
+    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    QCOMPARE(m_platform->fakeMessages.shown.first().icon, MessageIcon::Error);
+    QVERIFY2(m_platform->fakeMessages.shown.first().text.contains(name),
+        qPrintable(m_platform->fakeMessages.shown.first().text));
+    QVERIFY(!QFile::exists(name));
+    QVERIFY(window->isVisible());
+}
+
+LUMETRA_OFFSCREEN_TEST_MAIN(TestSharing)
+#include "tst_sharing.moc"
