@@ -21,6 +21,8 @@ void CopyBitmapToClipboard(Platform& platform, const QImage& bitmap)
     EncodePNG(bitmap, [&png](const void* data, std::size_t size) {
         png.append(static_cast<const char*>(data), qsizetype(size));
     });
+    // The clipboard keeps these bytes until another program takes it over: not the growth room as well.
+    png.squeeze();
     if (!platform.clipboard().setPng(png))
         reportBlocked(platform);
 }
