@@ -65,15 +65,8 @@ void TestE2EFrames::init()
 
 void TestE2EFrames::cleanup()
 {
-    if (m_program && m_program->state() != QProcess::NotRunning) {
-        QProcess quit;
-        quit.setProcessEnvironment(m_home->environment(m_desk.environment()));
-        quit.start(Program, { QStringLiteral("/uninst") });
-        quit.waitForFinished(10000);
-        if (!m_program->waitForFinished(5000))
-            m_program->kill();
-        m_program->waitForFinished();
-    }
+    if (m_program)
+        m_home->stop(*m_program, Program, m_desk.environment(), 5000);
     m_program.reset();
     m_home.reset();
 }
@@ -115,17 +108,7 @@ QRect TestE2EFrames::windowGeometry(const QStringList& search)
     const QString id = ids.trimmed().section(QLatin1Char('\n'), 0, 0);
     if (id.isEmpty())
         return {};
-    QString info;
-    m_desk.run(QStringLiteral("xwininfo"), { QStringLiteral("-id"), id }, &info);
-    static const QRegularExpression geometry(
-        QStringLiteral("Absolute upper-left X:\\s+(-?\\d+).*Absolute upper-left Y:\\s+(-?\\d+)"
-                       ".*Width:\\s+(\\d+).*Height:\\s+(\\d+)"),
-        QRegularExpression::DotMatchesEverythingOption);
-    const auto match = geometry.match(info);
-    if (!match.hasMatch())
-        return {};
-    return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
-        match.captured(4).toInt());
+    return m_desk.geometry(id);
 }
 
 void TestE2EFrames::regionCaptureIsTheFramesHole()

@@ -112,15 +112,8 @@ void TestE2EOcr::init()
 
 void TestE2EOcr::cleanup()
 {
-    if (m_lumetra && m_lumetra->state() != QProcess::NotRunning) {
-        QProcess quit;
-        quit.setProcessEnvironment(m_home->environment(m_desk.environment()));
-        quit.start(Program, { QStringLiteral("/uninst") });
-        quit.waitForFinished(10000);
-        if (!m_lumetra->waitForFinished(5000))
-            m_lumetra->kill();
-        m_lumetra->waitForFinished();
-    }
+    if (m_lumetra)
+        m_home->stop(*m_lumetra, Program, m_desk.environment(), 5000);
     m_lumetra.reset();
     m_home.reset();
 }

@@ -63,15 +63,8 @@ void TestE2ESettings::init()
 
 void TestE2ESettings::cleanup()
 {
-    if (m_program && m_program->state() != QProcess::NotRunning) {
-        QProcess uninstall;
-        uninstall.setProcessEnvironment(m_home->environment(m_desk.environment()));
-        uninstall.start(Program, { QStringLiteral("/uninst") });
-        uninstall.waitForFinished(5000);
-        if (!m_program->waitForFinished(5000))
-            m_program->kill();
-        m_program->waitForFinished();
-    }
+    if (m_program)
+        m_home->stop(*m_program, Program, m_desk.environment(), 5000);
     m_program.reset();
     m_home.reset();
 }

@@ -92,7 +92,6 @@ private:
     QString capture();
     QStringList opened() const;
     QStringList windows(const QString& name = {}) const;
-    QRect geometry(const QString& window) const;
     QString xdotool(const QStringList& arguments) const;
     // What the screen shows there now.
     QImage screen(const QRect& area);
@@ -141,15 +140,8 @@ void TestE2ESharing::init()
 
 void TestE2ESharing::cleanup()
 {
-    if (m_program && m_program->state() != QProcess::NotRunning) {
-        QProcess quit;
-        quit.setProcessEnvironment(m_home->environment(m_desk.environment()));
-        quit.start(Program, { QStringLiteral("/uninst") });
-        quit.waitForFinished(10000);
-        if (!m_program->waitForFinished(10000))
-            m_program->kill();
-        m_program->waitForFinished();
-    }
+    if (m_program)
+        m_home->stop(*m_program, Program, m_desk.environment());
     m_program.reset();
     m_home.reset();
 }
@@ -219,20 +211,6 @@ QStringList TestE2ESharing::windows(const QString& name) const
     return found;
 }
 
-QRect TestE2ESharing::geometry(const QString& window) const
-{
-    QString info;
-    m_desk.run(QStringLiteral("xwininfo"), { QStringLiteral("-id"), window }, &info);
-    static const QRegularExpression pattern(
-        QStringLiteral("Absolute upper-left X:\\s+(-?\\d+).*Absolute upper-left Y:\\s+(-?\\d+)"
-                       ".*Width:\\s+(\\d+).*Height:\\s+(\\d+)"),
-        QRegularExpression::DotMatchesEverythingOption);
-    const auto match = pattern.match(info);
-    return match.hasMatch() ? QRect(match.captured(1).toInt(), match.captured(2).toInt(),
-               match.captured(3).toInt(), match.captured(4).toInt())
-                            : QRect();
-}
-
 QImage TestE2ESharing::screen(const QRect& area)
 {
     QImage canvas(area.size(), QImage::Format_RGB32);
@@ -282,7 +260,7 @@ void TestE2ESharing::stripSitsAboveTheDockAndPassesClicks()
     const QRect expected(Primary.left(), Primary.bottom() + 1 - BottomDock::Height - 30, Primary.width(), 30);
     QString strip;
     QTRY_VERIFY_WITH_TIMEOUT(!(strip = windows().value(0)).isEmpty(), 10000);
-    QCOMPARE(geometry(strip), expected);
+    QCOMPARE(m_desk.geometry(strip), expected);
     QTest::qWait(300);
     const QImage shown = screen(expected);
     const QRgb middle = shown.pixel(shown.width() / 2, 25);
@@ -341,7 +319,7 @@ void TestE2ESharing::floatingWindowOnTheLeftMonitor()
     under.reset();
     QString floating;
     QTRY_VERIFY_WITH_TIMEOUT(!(floating = windows(QStringLiteral("루메트라")).value(0)).isEmpty(), 10000);
-    QCOMPARE(geometry(floating), region);
+    QCOMPARE(m_desk.geometry(floating), region);
     QTRY_COMPARE(screen(region), picture);
     QString states;
     m_desk.run(QStringLiteral("xprop"), { QStringLiteral("-id"), floating, QStringLiteral("_NET_WM_STATE") },
@@ -358,7 +336,7 @@ void TestE2ESharing::floatingWindowOnTheLeftMonitor()
             QString::number(250 + step * 10) });
     xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") });
     const QRect moved = region.translated(100, 50);
-    QTRY_COMPARE(geometry(floating), moved);
+    QTRY_COMPARE(m_desk.geometry(floating), moved);
 
     // Saved as JPG under a name that ends in .png: the type decides.
     xdotool({ QStringLiteral("mousemove"), QString::number(moved.center().x()),

@@ -112,7 +112,6 @@ private:
     // The main window, and the program's other visible windows.
     QString mainWindow() const;
     QStringList boxes() const;
-    QRect geometry(const QString& window) const;
     QString xdotool(const QStringList& arguments) const;
     QStringList opened() const;
     QImage picture(const QRect& area, const QString& name);
@@ -231,20 +230,6 @@ QStringList TestE2EUpdate::boxes() const
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QRect TestE2EUpdate::geometry(const QString& window) const
-{
-    QString info;
-    m_desk.run(QStringLiteral("xwininfo"), { QStringLiteral("-id"), window }, &info);
-    static const QRegularExpression pattern(
-        QStringLiteral("Absolute upper-left X:\\s+(-?\\d+).*Absolute upper-left Y:\\s+(-?\\d+)"
-                       ".*Width:\\s+(\\d+).*Height:\\s+(\\d+)"),
-        QRegularExpression::DotMatchesEverythingOption);
-    const auto match = pattern.match(info);
-    return match.hasMatch() ? QRect(match.captured(1).toInt(), match.captured(2).toInt(),
-               match.captured(3).toInt(), match.captured(4).toInt())
-                            : QRect();
-}
-
 QStringList TestE2EUpdate::opened() const
 {
     QFile file(m_home->root + QStringLiteral("/opened"));
@@ -278,14 +263,14 @@ void TestE2EUpdate::offerAskedThenStatusBar()
     UpdateServer server(m_certificates.path(), QStringLiteral("local"), Offer);
     start(server.address(), {});
     const QString main = mainWindow();
-    const QRect before = geometry(main);
+    const QRect before = m_desk.geometry(main);
 
     // The question comes with the hold box; ticked, whatever the answer, the hold notice follows.
     QTRY_COMPARE_WITH_TIMEOUT(boxes().size(), 1, 20000);
     const QString box = boxes().value(0);
     xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), box });
     // The check box's caption, on the last row of the box.
-    const QRect question = geometry(box);
+    const QRect question = m_desk.geometry(box);
     xdotool({ QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(question.left() + 60),
         QString::number(question.bottom() - 30), QStringLiteral("click"), QStringLiteral("1") });
     QTest::qWait(300);
@@ -317,8 +302,8 @@ void TestE2EUpdate::offerAskedThenStatusBar()
         return;
     }
     // Declined: the red bar below the window, which grows by its height; a click opens the notice.
-    QTRY_COMPARE(geometry(main).height(), before.height() + 28);
-    const QRect grown = geometry(main);
+    QTRY_COMPARE(m_desk.geometry(main).height(), before.height() + 28);
+    const QRect grown = m_desk.geometry(main);
     const QImage bar
         = picture(grown, QStringLiteral("update-status-bar")).copy(0, before.height(), grown.width(), 28);
     int red = 0;
@@ -337,13 +322,13 @@ void TestE2EUpdate::serviceDownSixTimesShowsNothing()
     DownServer down;
     start(down.address(), QStringLiteral("100"));
     const QString main = mainWindow();
-    const QRect before = geometry(main);
+    const QRect before = m_desk.geometry(main);
     QTRY_COMPARE_WITH_TIMEOUT(down.connections, 6, 20000);
     // Six and no more; no question, no bar.
     QTest::qWait(1000);
     QCOMPARE(down.connections, 6);
     QVERIFY(boxes().isEmpty());
-    QCOMPARE(geometry(main), before);
+    QCOMPARE(m_desk.geometry(main), before);
     QVERIFY(opened().isEmpty());
 }
 
@@ -371,12 +356,12 @@ void TestE2EUpdate::certificateForAnotherNameIsRefused()
     UpdateServer server(m_certificates.path(), QStringLiteral("other"), Offer);
     start(server.address(), QStringLiteral("100"));
     const QString main = mainWindow();
-    const QRect before = geometry(main);
+    const QRect before = m_desk.geometry(main);
     QTRY_COMPARE_WITH_TIMEOUT(server.handshakes, 6, 20000);
     QTest::qWait(1000);
     QVERIFY(server.requests.isEmpty());
     QVERIFY(boxes().isEmpty());
-    QCOMPARE(geometry(main), before);
+    QCOMPARE(m_desk.geometry(main), before);
 }
 
 LUMETRA_X11_TEST_MAIN(TestE2EUpdate, XDesk::Server::Xvfb, true)

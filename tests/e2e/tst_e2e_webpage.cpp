@@ -193,15 +193,8 @@ void TestE2EWebPage::startWithBrowser()
 
 void TestE2EWebPage::stopLumetra()
 {
-    if (!m_lumetra || m_lumetra->state() == QProcess::NotRunning)
-        return;
-    QProcess quit;
-    quit.setProcessEnvironment(m_home->environment(m_desk.environment()));
-    quit.start(Program, { QStringLiteral("/uninst") });
-    quit.waitForFinished(10000);
-    if (!m_lumetra->waitForFinished(10000))
-        m_lumetra->kill();
-    m_lumetra->waitForFinished();
+    if (m_lumetra)
+        m_home->stop(*m_lumetra, Program, m_desk.environment());
 }
 
 QString TestE2EWebPage::browserWindow()

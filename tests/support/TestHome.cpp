@@ -40,3 +40,17 @@ void TestHome::apply() const
     for (const QString& key : env.keys())
         qputenv(key.toLocal8Bit().constData(), env.value(key).toLocal8Bit());
 }
+
+void TestHome::stop(
+    QProcess& running, const QString& program, const QProcessEnvironment& base, int graceMs) const
+{
+    if (running.state() == QProcess::NotRunning)
+        return;
+    QProcess quit;
+    quit.setProcessEnvironment(environment(base));
+    quit.start(program, { QStringLiteral("/uninst") });
+    quit.waitForFinished(10000);
+    if (!running.waitForFinished(graceMs))
+        running.kill();
+    running.waitForFinished();
+}

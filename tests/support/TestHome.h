@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 
@@ -25,4 +26,8 @@ public:
         QProcessEnvironment base = QProcessEnvironment::systemEnvironment()) const;
     // Points this process's own variables here (for tests that run the program's code in-process).
     void apply() const;
+    // Asks the copy of `program` running in this home to quit ("/uninst"); kills it when it has not ended
+    // within `graceMs`. `base` is the environment it was started with, the desk's display in it.
+    void stop(QProcess& running, const QString& program, const QProcessEnvironment& base,
+        int graceMs = 10000) const;
 };

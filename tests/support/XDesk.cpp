@@ -180,3 +180,18 @@ bool XDesk::setMonitors(QSize primary, QSize left) const
                 QStringLiteral("--left-of"), QStringLiteral("DUMMY0") });
     return ok;
 }
+
+QRect XDesk::geometry(const QString& window) const
+{
+    QString info;
+    if (!run(QStringLiteral("xwininfo"), { QStringLiteral("-id"), window }, &info))
+        return {};
+    static const QRegularExpression pattern(
+        QStringLiteral("Absolute upper-left X:\\s+(-?\\d+).*Absolute upper-left Y:\\s+(-?\\d+)"
+                       ".*Width:\\s+(\\d+).*Height:\\s+(\\d+)"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const auto match = pattern.match(info);
+    return match.hasMatch() ? QRect(match.captured(1).toInt(), match.captured(2).toInt(),
+               match.captured(3).toInt(), match.captured(4).toInt())
+                            : QRect();
+}

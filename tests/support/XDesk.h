@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,8 @@ public:
     // Runs an X client tool (xrandr, xdotool ...) against this server; false when it fails.
     bool run(const QString& program, const QStringList& arguments, QString* output = nullptr,
         int timeoutMs = 10000) const;
+    // A window's place on the screen as xwininfo tells it (frame excluded); null when it cannot.
+    QRect geometry(const QString& window) const;
     // Two monitors on the dummy server: DUMMY1 `left` to the left of the primary DUMMY0 `primary`.
     bool setMonitors(QSize primary, QSize left) const;
 
