@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Resident memory of the running copy on a private 1920x1080 Xvfb desktop: idle after start, 2 s after the
-# first full-screen capture, 2 s after 200 captures, and 2 s after one capture to each still-image target.
+# first full-screen capture, 2 s after 200 captures, and 2 s after one capture to each still-image target
+# (TXT: 2 s after its file is written).
 #   bench/memory.sh [build folder, default build-bench] [captures, default 200]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,10 +42,14 @@ row "right after $count captures" "$(rss)"
 sleep 2
 row "2 s after $count captures" "$(rss)"
 
-for target in 1:JPG 2:GIF 3:BMP 4:WebP 7:clipboard; do
+for target in 1:JPG 2:GIF 3:BMP 4:WebP 6:TXT 7:clipboard; do
     restart_with "${target%%:*}"
     before=$(rss)
     capture
+    # Text recognition ends seconds later, when its file is written.
+    if [[ ${target#*:} == TXT ]]; then
+        for _ in $(seq 600); do compgen -G "$work/out/*.txt" >/dev/null && break; sleep 0.1; done
+    fi
     sleep 2
     row "${target#*:}: idle / 2 s after one" "$before"
     row "" "$(rss)"

@@ -77,6 +77,8 @@ loaded=$(rss)
 uploads=()
 for ((i = 0; i < runs; i++)); do uploads+=("$(upload_once)"); done
 after_uploads=$(rss)
+sleep 2
+rested=$(rss)
 
 um=$(printf '%s\n' "${uploads[@]}" | median)
 fm=$(printf '%s\n' "${files[@]}" | median)
@@ -85,5 +87,5 @@ printf '%-24s median %8.1f   all: %s\n' "capture to address opened" "$um" "${upl
 printf '%-24s median %8.1f   all: %s\n' "capture to PNG file" "$fm" "${files[*]}"
 printf "ratio upload/file: %s   first upload (module loaded): %s ms\n" "$(awk -v u="$um" -v f="$fm" "BEGIN { printf \"%.2f\", u / f }")" "$first"
 echo "memory, PNG files: idle $((idle_file / 1024)) MiB, after $runs captures $((after_files / 1024)) MiB"
-echo "memory, uploads:   idle $((idle / 1024)) MiB, after the first $((loaded / 1024)) MiB, after $((runs + 1)) $((after_uploads / 1024)) MiB"
+echo "memory, uploads:   idle $((idle / 1024)) MiB, after the first $((loaded / 1024)) MiB, after $((runs + 1)) $((after_uploads / 1024)) MiB, 2 s later $((rested / 1024)) MiB"
 echo "stored: $(ls "$work/store" | wc -l) images of $(du -sh "$work/store" | cut -f1)"
