@@ -4,7 +4,7 @@
 
 // Each request in a process of its own, the helper lumetra-fetch beside the program: libcurl and its TLS
 // libraries are loaded there and go when it ends, so a resident program's memory does not keep them. A stop
-// kills the helper. Requests with a body fail.
+// kills the helper. A body goes to it through a pipe, pulled from the caller as the pipe takes it.
 class HelperHttpClient final : public HttpClient
 {
 public:

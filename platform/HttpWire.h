@@ -5,7 +5,8 @@
 #include <QDataStream>
 #include <QIODevice>
 
-// How a request without a body and its reply travel between the program and the HTTP helper.
+// How a request and its reply travel between the program and the HTTP helper. A request's body, when it
+// has one, follows the request on the helper's input, `bodySize` bytes as they are.
 namespace HttpWire {
 
 inline QByteArray request(const HttpRequest& request)
@@ -14,20 +15,33 @@ inline QByteArray request(const HttpRequest& request)
     QDataStream out(&data, QIODevice::WriteOnly);
     out << request.method << request.url << request.headers << request.userAgent << request.http10
         << request.caFile << qint64(request.connectTimeout.count()) << qint64(request.stallTimeout.count())
-        << qint64(request.totalTimeout.count()) << request.maxReplySize;
+        << qint64(request.totalTimeout.count()) << request.maxReplySize << qint64(request.bodySize);
     return data;
+}
+
+inline bool readRequest(QDataStream& in, HttpRequest& request)
+{
+    qint64 connect = 0, stall = 0, total = 0, body = -1;
+    in >> request.method >> request.url >> request.headers >> request.userAgent >> request.http10
+        >> request.caFile >> connect >> stall >> total >> request.maxReplySize >> body;
+    request.bodySize = body;
+    request.connectTimeout = std::chrono::milliseconds(connect);
+    request.stallTimeout = std::chrono::milliseconds(stall);
+    request.totalTimeout = std::chrono::milliseconds(total);
+    return in.status() == QDataStream::Ok;
 }
 
 inline bool readRequest(const QByteArray& data, HttpRequest& request)
 {
     QDataStream in(data);
-    qint64 connect = 0, stall = 0, total = 0;
-    in >> request.method >> request.url >> request.headers >> request.userAgent >> request.http10
-        >> request.caFile >> connect >> stall >> total >> request.maxReplySize;
-    request.connectTimeout = std::chrono::milliseconds(connect);
-    request.stallTimeout = std::chrono::milliseconds(stall);
-    request.totalTimeout = std::chrono::milliseconds(total);
-    return in.status() == QDataStream::Ok;
+    return readRequest(in, request) && request.bodySize < 0;
+}
+
+// Reads only the request from `device`, leaving its body there to be read.
+inline bool readRequest(QIODevice& device, HttpRequest& request)
+{
+    QDataStream in(&device);
+    return readRequest(in, request);
 }
 
 inline QByteArray reply(const HttpReply& reply)

@@ -1,5 +1,6 @@
-// The helper lumetra-fetch: one request read from standard input, its reply written to standard output;
-// or, with "--request" and the request in Base64, one whose reply nobody reads.
+// The helper lumetra-fetch: one request read from standard input (its body, if any, right after it), its
+// reply written to standard output; or, with "--request" and the request in Base64, one whose reply nobody
+// reads.
 // The resident program asks through it so that libcurl and TLS live and die with this process.
 
 #include "platform/HttpWire.h"
@@ -20,10 +21,14 @@ int main(int argc, char** argv)
     if ((!unheard && !input.open(stdin, QIODevice::ReadOnly)) || !output.open(stdout, QIODevice::WriteOnly))
         return 2;
     HttpRequest request;
-    if (!HttpWire::readRequest(unheard ? QByteArray::fromBase64(argv[2]) : input.readAll(), request)) {
+    const bool read = unheard ? HttpWire::readRequest(QByteArray::fromBase64(argv[2]), request)
+                              : HttpWire::readRequest(input, request);
+    if (!read) {
         std::fputs("lumetra-fetch: the request could not be read\n", stderr);
         return 2;
     }
+    if (request.bodySize >= 0)
+        request.readBody = [&input](char* buffer, qint64 room) { return input.read(buffer, room); };
     const std::unique_ptr<HttpClient> client(lumetraCreateHttpClient());
     HttpReply reply;
     if (client)

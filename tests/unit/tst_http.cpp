@@ -1,6 +1,7 @@
 #include "Pictures.h"
 #include "ScriptedServer.h"
 #include "SmallMount.h"
+#include "platform/HelperHttpClient.h"
 #include "platform/LazyHttpClient.h"
 #include "save/Save.h"
 #include "sharing/ImageBox.h"
@@ -34,19 +35,21 @@ QByteArray pngBytes(const QImage& picture)
 
 } // namespace
 
-// The upload through the program's own HTTP module, against the image store it ships and against
-// servers that fail in the ways servers do.
+// The upload through the program's own HTTP module and through the helper process that the running program
+// uses, against the image store it ships and against servers that fail in the ways servers do.
 class TestHttp : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase();
     void cleanup();
+    void storeKeepsTheUploadedFile_data();
     void storeKeepsTheUploadedFile();
     void aCaptureOf8000Square();
     void requestOnTheWire();
     void failingServers_data();
     void failingServers();
+    void stopEndsAWaitAtOnce_data();
     void stopEndsAWaitAtOnce();
     void proxyFromTheEnvironment();
     void storeRefuses_data();
@@ -57,9 +60,12 @@ private:
     // Starts the store on a free port over `folder`; empty when it does not come up.
     QString startStore(const QString& folder, const QStringList& extra = {});
     QString upload(const QString& host, const QImage& picture, const UploadLimits& limits = {},
-        std::stop_source* stop = nullptr);
+        std::stop_source* stop = nullptr, HttpClient* client = nullptr);
+    // The client a data row names.
+    HttpClient& client();
 
     LazyHttpClient m_http;
+    HelperHttpClient m_helper;
     std::unique_ptr<QProcess> m_store;
 };
 
@@ -95,13 +101,20 @@ QString TestHttp::startStore(const QString& folder, const QStringList& extra)
     return match.hasMatch() ? QStringLiteral("127.0.0.1:") + match.captured(1) : QString();
 }
 
-QString TestHttp::upload(
-    const QString& host, const QImage& picture, const UploadLimits& limits, std::stop_source* stop)
+HttpClient& TestHttp::client()
+{
+    QFETCH(bool, helper);
+    return helper ? static_cast<HttpClient&>(m_helper) : m_http;
+}
+
+QString TestHttp::upload(const QString& host, const QImage& picture, const UploadLimits& limits,
+    std::stop_source* stop, HttpClient* client)
 {
     QString address = QStringLiteral("stale");
     std::atomic<bool> done = false;
     std::jthread worker([&] {
-        UploadImage(m_http, host, picture, {}, address, stop ? stop->get_token() : std::stop_token(), limits);
+        UploadImage(client ? *client : m_http, host, picture, {}, address,
+            stop ? stop->get_token() : std::stop_token(), limits);
         done = true;
     });
     // The scripted servers live in this thread's event loop.
@@ -110,13 +123,21 @@ QString TestHttp::upload(
     return address;
 }
 
+void TestHttp::storeKeepsTheUploadedFile_data()
+{
+    QTest::addColumn<bool>("helper");
+    QTest::newRow("in the program") << false;
+    QTest::newRow("in the helper") << true;
+}
+
 void TestHttp::storeKeepsTheUploadedFile()
 {
+    HttpClient& http = client();
     QTemporaryDir folder;
     const QString host = startStore(folder.path());
     QVERIFY(!host.isEmpty());
     const QImage picture = Pictures::screen(640, 480);
-    const QString address = upload(host, picture);
+    const QString address = upload(host, picture, {}, nullptr, &http);
     static const QRegularExpression form(
         QStringLiteral("^http://127\\.0\\.0\\.1:\\d+/([0-9a-f]{32}\\.png)$"));
     const auto match = form.match(address);
@@ -130,7 +151,7 @@ void TestHttp::storeKeepsTheUploadedFile()
     // Served back at the address it gave.
     HttpRequest get;
     get.url = QUrl(address);
-    const HttpReply reply = m_http.perform(get);
+    const HttpReply reply = http.perform(get);
     QVERIFY2(reply.completed(), qPrintable(reply.error));
     QCOMPARE(reply.status, 200);
     QCOMPARE(reply.body, bytes);
@@ -214,16 +235,22 @@ void TestHttp::failingServers()
     QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
 }
 
+void TestHttp::stopEndsAWaitAtOnce_data()
+{
+    storeKeepsTheUploadedFile_data();
+}
+
 void TestHttp::stopEndsAWaitAtOnce()
 {
+    HttpClient& http = client();
     ScriptedServer server(ScriptedServer::Mode::Silent);
     std::stop_source stop;
     QElapsedTimer timer;
-    QTimer::singleShot(300, [&] {
+    QTimer::singleShot(1000, [&] {
         timer.start();
         stop.request_stop();
     });
-    QCOMPARE(upload(server.host(), Pictures::quarters(40, 30), {}, &stop), QString());
+    QCOMPARE(upload(server.host(), Pictures::quarters(40, 30), {}, &stop, &http), QString());
     QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(server.request.startsWith("POST /image"));
 }
