@@ -18,6 +18,9 @@ extern "C" __attribute__((visibility("default"))) int lumetraGuiMain(int argc, c
     // 64 MiB still get their own mappings and go back to the system when freed.
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    // One heap for every thread: malloc_trim gives back the top of the main heap only, so what a worker
+    // thread's own heap held would stay resident after the program comes to rest.
+    mallopt(M_ARENA_MAX, 1);
     // The program scales its windows itself from each monitor's DPI; Qt's own scaling would shrink the
     // screen it reports.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
