@@ -10,7 +10,7 @@ void TFrmLumetra::StartInitRequest()
     const QUrl endpoint = UpdateEndpoint();
     if (!endpoint.isValid())
         return;
-    FUpdate = std::make_unique<UpdateCheck>(m_platform.isolatedHttp(), endpoint);
+    FUpdate = std::make_unique<UpdateCheck>(m_platform.http(), endpoint);
     connect(FUpdate.get(), &UpdateCheck::replied, this, &TFrmLumetra::InitRequestReplied);
     FUpdate->start();
 }

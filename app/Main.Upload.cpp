@@ -12,9 +12,7 @@ void TFrmLumetra::CaptureUpload(const QImage& Bitmap)
 {
     FProgress = std::make_unique<TProgressForm>(
         TranslateText(QStringLiteral("업로드 중입니다.")), m_platform.screen());
-    // In a helper process: libcurl and TLS would otherwise stay in the resident program after the first
-    // upload.
-    FUpload = std::make_unique<UploadJob>(m_platform.isolatedHttp(), UploadHost(), Bitmap);
+    FUpload = std::make_unique<UploadJob>(m_platform.http(), UploadHost(), Bitmap);
     connect(FUpload.get(), &UploadJob::progress, this, [this](qint64 position, qint64 total) {
         if (FProgress)
             FProgress->SetProgress(position, total);

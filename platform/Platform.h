@@ -34,10 +34,9 @@ public:
     virtual Clipboard& clipboard() = 0;
     virtual Printer& printer() = 0;
     virtual SaveDialog& saveDialog() = 0;
+    // On the desktop each request runs in a short-lived helper process: the HTTP and TLS libraries then
+    // never stay in a resident program's memory.
     virtual HttpClient& http() = 0;
-    // Requests made in a short-lived helper process, for the occasional request of a resident program: the
-    // HTTP and TLS libraries then never stay in its memory. Requests with a body are not for it.
-    virtual HttpClient& isolatedHttp() { return http(); }
     virtual OcrEngine& ocr() = 0;
 };
 

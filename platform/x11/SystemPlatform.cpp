@@ -11,7 +11,6 @@
 #include "X11Screen.h"
 #include "X11WindowSystem.h"
 #include "platform/HelperHttpClient.h"
-#include "platform/LazyHttpClient.h"
 #include "platform/Platform.h"
 #include "platform/null/NullPlatform.h"
 
@@ -41,7 +40,6 @@ public:
     Printer& printer() override { return m_printer; }
     SaveDialog& saveDialog() override { return m_saveDialog; }
     HttpClient& http() override { return m_http; }
-    HttpClient& isolatedHttp() override { return m_isolatedHttp; }
     OcrEngine& ocr() override { return m_ocr; }
 
 private:
@@ -56,8 +54,7 @@ private:
     QtFolderDialog m_folders;
     QtClipboard m_clipboard;
     QtSaveDialog m_saveDialog;
-    LazyHttpClient m_http;
-    HelperHttpClient m_isolatedHttp;
+    HelperHttpClient m_http;
     ModulePrinter m_printer;
     TesseractOcr m_ocr;
 };

@@ -39,7 +39,6 @@ public:
     Printer& printer() override { return m_real->printer(); }
     SaveDialog& saveDialog() override { return m_real->saveDialog(); }
     HttpClient& http() override { return m_real->http(); }
-    HttpClient& isolatedHttp() override { return m_real->isolatedHttp(); }
     OcrEngine& ocr() override { return m_real->ocr(); }
 
     FakeMessageBoxes boxes;
