@@ -1,6 +1,7 @@
 // The running copy: loaded by the launcher once it holds the single-instance lock.
 
-#include "Main.h"
+#include "Lumetra.h"
+#include "MainWindow.h"
 
 #include "platform/Platform.h"
 #include "support/Q.Translate.h"
@@ -37,21 +38,21 @@ extern "C" __attribute__((visibility("default"))) int lumetraGuiMain(int argc, c
     // Before the first window: its texts are translated as it is set up.
     InitTranslate();
     const std::unique_ptr<Platform> platform = createPlatform();
-    TFrmLumetra form(*platform, arguments);
+    Lumetra program(*platform, arguments);
     // A quit can arrive while the start-up still shows a message, in a loop of its own: exit() ends that
     // one too (quit() only acts once the application's loop runs), and the application's is never entered.
     bool ended = false;
     QObject::connect(
-        &form, &TFrmLumetra::closed, &application,
+        &program, &Lumetra::ended, &application,
         [&ended] {
             ended = true;
             QApplication::exit(0);
         },
         Qt::QueuedConnection);
-    form.FormCreate();
+    program.start();
     if (ended)
         return 0;
     if (arguments.value(0) != QLatin1String("/start"))
-        form.show();
+        program.window().show();
     return application.exec();
 }

@@ -14,6 +14,11 @@ namespace InstanceProtocol {
 
 constexpr std::uint32_t WmUser = 0x0400;
 constexpr std::uint32_t WmCopyData = 0x004A;
+// The param of a JSON command.
+constexpr std::uint32_t JsonCommand = 1;
+// The params of the window messages a second copy sends.
+constexpr std::uint32_t ShowCommand = 1;
+constexpr std::uint32_t QuitCommand = 2;
 
 constexpr const char* MutexName = "LumetraMutex";
 constexpr const char* WindowClass = "TFrmLumetra";

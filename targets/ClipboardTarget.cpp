@@ -3,7 +3,7 @@
 #include "save/Save.h"
 #include "support/Exception.h"
 
-void ClipboardTarget::Deliver(Shot& shot)
+void ClipboardTarget::deliver(Shot& shot)
 {
     // An empty picture would throw away what the user had copied, for nothing.
     if (shot.bitmap.isNull())

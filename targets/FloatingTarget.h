@@ -1,14 +1,34 @@
 #pragma once
 
 #include "Target.h"
+#include "sharing/Floating.h"
 
-// The capture pinned in a floating window over the place it was taken from.
-class FloatingTarget final : public Target
+#include <memory>
+#include <vector>
+
+// The capture pinned in a floating window over the place it was taken from. The windows stay until
+// deleted from their own menu or the program ends.
+class FloatingTarget final : public QObject, public Target, public FloatingHost
 {
 public:
-    using Target::Target;
+    explicit FloatingTarget(TargetHost& host);
+    ~FloatingTarget() override;
 
     // Everything but the web page, which has no place on the screen.
-    bool Accepts(int source) const override;
-    void Deliver(Shot& shot) override;
+    bool accepts(int source) const override;
+    void deliver(Shot& shot) override;
+
+    // The open windows, in opening order.
+    const std::vector<std::unique_ptr<TFrmFloating>>& windows() const { return m_windows; }
+
+    QString FloatSavePath() const override { return host().saveFolder(); }
+    int JpegQuality() const override { return host().jpegQuality(); }
+    int WebPQuality() const override { return host().webpQuality(); }
+    Platform& platform() const override { return host().platform(); }
+    void FloatDelete(TFrmFloating* window) override;
+
+private:
+    std::vector<std::unique_ptr<TFrmFloating>> m_windows;
+    // Deleted windows, freed once the menu that deleted them has returned.
+    std::vector<std::unique_ptr<TFrmFloating>> m_leaving;
 };

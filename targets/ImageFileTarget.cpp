@@ -8,18 +8,18 @@ ImageFileTarget::ImageFileTarget(TargetHost& host, QString extension, Writer wri
     : Target(host), m_extension(std::move(extension)), m_writer(std::move(writer))
 { }
 
-void ImageFileTarget::Deliver(Shot& shot)
+void ImageFileTarget::deliver(Shot& shot)
 {
-    m_writer(shot.bitmap, host().NewFilename(m_extension));
+    m_writer(shot.bitmap, host().newFileName(m_extension));
 }
 
 WebPTarget::WebPTarget(TargetHost& host)
     : ImageFileTarget(host, QStringLiteral("webp"), [&host](QImage& bitmap, const QString& fileName) {
-        SaveBitmapWebP(bitmap, fileName, host.WebPQuality());
+        SaveBitmapWebP(bitmap, fileName, host.webpQuality());
     })
 { }
 
-std::optional<Unavailable> WebPTarget::Check() const
+std::optional<Unavailable> WebPTarget::problem() const
 {
     if (WebPLibrary::available())
         return std::nullopt;

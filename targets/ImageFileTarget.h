@@ -13,7 +13,7 @@ public:
 
     ImageFileTarget(TargetHost& host, QString extension, Writer writer);
 
-    void Deliver(Shot& shot) override;
+    void deliver(Shot& shot) override;
 
 private:
     QString m_extension;
@@ -26,5 +26,5 @@ class WebPTarget final : public ImageFileTarget
 public:
     explicit WebPTarget(TargetHost& host);
 
-    std::optional<Unavailable> Check() const override;
+    std::optional<Unavailable> problem() const override;
 };

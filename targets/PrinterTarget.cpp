@@ -2,7 +2,7 @@
 
 #include "save/Save.h"
 
-void PrinterTarget::Deliver(Shot& shot)
+void PrinterTarget::deliver(Shot& shot)
 {
-    PrintBitmap(host().platform(), shot.bitmap, host().PixelsPerInch());
+    PrintBitmap(host().platform(), shot.bitmap, host().pixelsPerInch());
 }

@@ -8,5 +8,5 @@ class PrinterTarget final : public Target
 public:
     using Target::Target;
 
-    void Deliver(Shot& shot) override;
+    void deliver(Shot& shot) override;
 };

@@ -4,20 +4,15 @@
 #include "recording/Recorder.h"
 #include "support/Exception.h"
 
-bool RecordingTarget::Accepts(int source) const
+bool RecordingTarget::accepts(int source) const
 {
     return source == csFullScreen || source == csRegion;
 }
 
-std::optional<Unavailable> RecordingTarget::Check() const
+std::optional<Unavailable> RecordingTarget::problem() const
 {
     if (!TRecorder::FindFFMpeg().isEmpty())
         return std::nullopt;
     // The list goes back to PNG before the message, so that the window behind it shows what is chosen.
     return Unavailable { FileNotFoundText(QStringLiteral("ffmpeg")), QStringLiteral("ffmpegnotfound"), true };
-}
-
-void RecordingTarget::Deliver(Shot&)
-{
-    throw Exception(QStringLiteral("A recording is not made of pictures."));
 }

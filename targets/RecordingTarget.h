@@ -9,9 +9,7 @@ class RecordingTarget final : public Target
 public:
     using Target::Target;
 
-    bool Records() const override { return true; }
-    bool Accepts(int source) const override;
-    std::optional<Unavailable> Check() const override;
-    // Never called: a recording is started by the window, not handed a picture.
-    void Deliver(Shot& shot) override;
+    bool records() const override { return true; }
+    bool accepts(int source) const override;
+    std::optional<Unavailable> problem() const override;
 };

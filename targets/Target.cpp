@@ -9,7 +9,7 @@ QString FileNotFoundText(const QString& file)
     return text;
 }
 
-bool Target::Accepts(int) const
+bool Target::accepts(int) const
 {
     return true;
 }

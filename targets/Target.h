@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MessageBoxes.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -28,30 +30,28 @@ struct Unavailable
 // "The file is missing" for a file the target needs, translated.
 QString FileNotFoundText(const QString& file);
 
-// What the targets need of the window that hands them captures.
+// What the targets need of the capture dispatch that hands them captures.
 class TargetHost
 {
 public:
     // The next free name for the extension in the save folder; throws when there is none.
-    virtual QString NewFilename(const QString& ext) = 0;
-    // The JPEG and WebP qualities chosen in the window's lists.
-    virtual int JpegQuality() const = 0;
-    virtual int WebPQuality() const = 0;
-    // Pixels per inch of the monitor the window is on.
-    virtual int PixelsPerInch() const = 0;
+    virtual QString newFileName(const QString& extension) = 0;
+    virtual QString saveFolder() const = 0;
+    // The JPEG and WebP qualities and the recognition language (an index; -1 for none) the user chose.
+    virtual int jpegQuality() const = 0;
+    virtual int webpQuality() const = 0;
+    virtual int recognitionLanguage() const = 0;
+    // Pixels per inch of the monitor the main window is on.
+    virtual int pixelsPerInch() const = 0;
     virtual Platform& platform() const = 0;
-    // Starts the upload of the bitmap to the image store; the window handles its end.
-    virtual void CaptureUpload(const QImage& bitmap) = 0;
-    // Pins the bitmap in a floating window over `rect`, the screen area it came from.
-    virtual void ShowFloating(const QImage& bitmap, const QRect& rect) = 0;
-    // Whether the window lists a recognition language, and the start of a recognition of the bitmap, which
-    // the window takes over; the recognition ends in DeliveryFinished. Throws when it cannot start.
-    virtual bool HasRecognitionLanguages() const = 0;
-    virtual void StartOcr(QImage& bitmap) = 0;
-    // A target that finishes later reports the end of its work here, on the user-interface thread: an
-    // empty failure for success (the after-capture sound plays when chosen), else the reason, shown as
-    // the capture failure. The window takes captures again from then on.
-    virtual void DeliveryFinished(const QString& failure) = 0;
+    // A box titled with the product's name over the main window.
+    virtual void showMessage(MessageIcon icon, const QString& text) = 0;
+    // The end of the work of a target whose completion comes later, on the user-interface thread; the
+    // dispatch takes captures again from then on. `failure` is empty for success (the after-capture sound
+    // plays when chosen), else the reason, shown as the capture failure.
+    virtual void finishDelivery(const QString& failure) = 0;
+    // The end of the work of a target that is busy until ended and has told the user itself.
+    virtual void endDelivery() = 0;
 
 protected:
     ~TargetHost() = default;
@@ -61,28 +61,32 @@ protected:
 class Target
 {
 public:
+    enum class Completion {
+        // Done when deliver returns.
+        Immediate,
+        // The after-capture sound plays when deliver returns; the dispatch stays busy until endDelivery.
+        BusyUntilEnded,
+        // Sound or failure come with finishDelivery, once the work is done.
+        Later,
+    };
+
     explicit Target(TargetHost& host) : m_host(host) { }
     virtual ~Target() = default;
     Target(const Target&) = delete;
     Target& operator=(const Target&) = delete;
 
     // A recording target is started and stopped by the capture command instead of being given pictures.
-    virtual bool Records() const { return false; }
-    // Whether captures of the source (an index of the source list) can go here. A refused combination is
-    // told the user before anything else happens.
-    virtual bool Accepts(int source) const;
+    virtual bool records() const { return false; }
+    // Whether captures of the source (a CaptureSource) can go here. A refused combination is told the user
+    // before anything else happens.
+    virtual bool accepts(int source) const;
     // What the target needs of the system, checked when it is chosen and before each capture; empty when
     // it can run.
-    virtual std::optional<Unavailable> Check() const { return std::nullopt; }
-    // A target whose work goes on after Deliver has returned (on a worker) keeps the capture dispatch busy
-    // until the window has handled the work's end; a second capture meanwhile starts nothing.
-    virtual bool EndsLater() const { return false; }
+    virtual std::optional<Unavailable> problem() const { return std::nullopt; }
+    virtual Completion completion() const { return Completion::Immediate; }
     // Hands one capture over; throws an Exception with the reason when that fails. The shot stays the
-    // caller's unless the target finishes later.
-    virtual void Deliver(Shot& shot) = 0;
-    // The target keeps working after Deliver has returned and reports the end through
-    // TargetHost::DeliveryFinished; the window takes no other capture meanwhile.
-    virtual bool FinishesLater() const { return false; }
+    // caller's unless the target's completion comes later. A recording target is never handed one.
+    virtual void deliver(Shot& shot) { Q_UNUSED(shot) }
 
 protected:
     TargetHost& host() const { return m_host; }

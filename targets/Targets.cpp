@@ -17,18 +17,22 @@ TargetTable::TargetTable(TargetHost& host)
     m_targets.push_back(
         file("png", [](QImage& bitmap, const QString& name) { SaveBitmapPNG(bitmap, name); }));
     m_targets.push_back(file("jpg",
-        [&host](QImage& bitmap, const QString& name) { SaveBitmapJPG(bitmap, name, host.JpegQuality()); }));
+        [&host](QImage& bitmap, const QString& name) { SaveBitmapJPG(bitmap, name, host.jpegQuality()); }));
     m_targets.push_back(
         file("gif", [](QImage& bitmap, const QString& name) { SaveBitmapGIF(bitmap, name); }));
     m_targets.push_back(
         file("bmp", [](QImage& bitmap, const QString& name) { SaveBitmapBMP(bitmap, name); }));
     m_targets.push_back(std::make_unique<WebPTarget>(host));
     m_targets.push_back(std::make_unique<RecordingTarget>(host));
-    m_targets.push_back(std::make_unique<TextTarget>(host));
+    auto text = std::make_unique<TextTarget>(host);
+    m_text = text.get();
+    m_targets.push_back(std::move(text));
     m_targets.push_back(std::make_unique<ClipboardTarget>(host));
     m_targets.push_back(std::make_unique<UploadTarget>(host));
     m_targets.push_back(std::make_unique<PrinterTarget>(host));
-    m_targets.push_back(std::make_unique<FloatingTarget>(host));
+    auto floating = std::make_unique<FloatingTarget>(host);
+    m_floating = floating.get();
+    m_targets.push_back(std::move(floating));
 }
 
 TargetTable::~TargetTable() = default;

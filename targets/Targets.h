@@ -3,8 +3,10 @@
 #include <memory>
 #include <vector>
 
+class FloatingTarget;
 class Target;
 class TargetHost;
+class TextTarget;
 
 // The output targets, as indexes of the main window's target list and as stored in the setting "saveto".
 enum SaveTarget {
@@ -31,7 +33,11 @@ public:
     // The target at a list index; null for an index outside the list (no selection).
     Target* at(int index) const;
     int size() const { return int(m_targets.size()); }
+    TextTarget& text() const { return *m_text; }
+    FloatingTarget& floating() const { return *m_floating; }
 
 private:
     std::vector<std::unique_ptr<Target>> m_targets;
+    TextTarget* m_text = nullptr;
+    FloatingTarget* m_floating = nullptr;
 };

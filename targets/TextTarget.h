@@ -1,16 +1,34 @@
 #pragma once
 
 #include "Target.h"
+#include "ocr/RtOcr.h"
 
-// TXT: the text the recognition finds in the capture, written to the next free .txt file once it is done.
+#include <QStringList>
+#include <memory>
+
+// TXT: the text the recognition finds in the capture, enlarged three times for the engine, written to the
+// next free .txt file once it is done, off the user-interface thread meanwhile.
 class TextTarget final : public Target
 {
 public:
-    using Target::Target;
+    explicit TextTarget(TargetHost& host);
+    ~TextTarget() override;
+
+    // Asks the system for its recognition languages; the display names in the order the host's index
+    // counts them. Whatever goes wrong while asking leaves the list empty.
+    QStringList loadLanguages();
 
     // Needs at least one recognition language.
-    std::optional<Unavailable> Check() const override;
-    // Takes the bitmap over and starts the recognition.
-    void Deliver(Shot& shot) override;
-    bool FinishesLater() const override { return true; }
+    std::optional<Unavailable> problem() const override;
+    Completion completion() const override { return Completion::Later; }
+    // Takes the bitmap over and starts the recognition; throws when it cannot start.
+    void deliver(Shot& shot) override;
+
+    bool isRecognizing() const { return m_recognizer->Recognizing(); }
+
+private:
+    void onRecognized(const TRtOcr::TResult& result);
+
+    std::unique_ptr<TRtOcr> m_recognizer;
+    TRtOcr::TLanguages m_languages;
 };

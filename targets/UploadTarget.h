@@ -2,12 +2,26 @@
 
 #include "Target.h"
 
-// The capture posted to the image store; the stored image's address opens in the browser.
-class UploadTarget final : public Target
+#include <QObject>
+#include <memory>
+
+class TProgressForm;
+class UploadJob;
+
+// The capture posted to the image store on a worker while a strip shows the progress; the stored image's
+// address then opens in the browser, or the failure is told.
+class UploadTarget final : public QObject, public Target
 {
 public:
-    using Target::Target;
+    explicit UploadTarget(TargetHost& host);
+    ~UploadTarget() override;
 
-    bool EndsLater() const override { return true; }
-    void Deliver(Shot& shot) override;
+    Completion completion() const override { return Completion::BusyUntilEnded; }
+    void deliver(Shot& shot) override;
+
+private:
+    void onUploadFinished(const QString& url);
+
+    std::unique_ptr<UploadJob> m_job;
+    std::unique_ptr<TProgressForm> m_progress;
 };

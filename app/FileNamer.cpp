@@ -1,15 +1,12 @@
-// Output file names: every file the program writes gets its name here.
-
-#include "Main.h"
+#include "FileNamer.h"
 
 #include "support/Exception.h"
 
-#include <QAction>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
-#include <limits>
+#include <optional>
 
 namespace {
 
@@ -42,28 +39,40 @@ std::optional<qint64> integerOf(QStringView text)
 
 } // namespace
 
-QString TFrmLumetra::NewFilename(const QString& ext)
+NamingScheme FileNamer::schemeOf(int stored)
 {
-    if (ChkAppend1->isChecked() || ChkAppend3->isChecked()) {
-        qint64 n = ChkAppend1->isChecked() ? FindHighestNumber() : 0;
+    switch (stored) {
+    case int(NamingScheme::AfterHighest):
+        return NamingScheme::AfterHighest;
+    case int(NamingScheme::FirstFree):
+        return NamingScheme::FirstFree;
+    default:
+        return NamingScheme::DateTime;
+    }
+}
+
+QString FileNamer::newFileName(const QString& folder, NamingScheme scheme, const QString& extension)
+{
+    if (scheme != NamingScheme::DateTime) {
+        qint64 n = scheme == NamingScheme::AfterHighest ? highestNumber(folder) : 0;
         for (;;) {
             ++n;
             const QString path
-                = joinPath(SavePath, QStringLiteral("Q-%1.%2").arg(n, 3, 10, QLatin1Char('0')).arg(ext));
+                = joinPath(folder, QStringLiteral("Q-%1.%2").arg(n, 3, 10, QLatin1Char('0')).arg(extension));
             if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
                 return path;
         }
     }
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
-    return joinPath(SavePath, QStringLiteral("Q-%1.%2").arg(stamp, ext));
+    return joinPath(folder, QStringLiteral("Q-%1.%2").arg(stamp, extension));
 }
 
-int TFrmLumetra::FindHighestNumber()
+int FileNamer::highestNumber(const QString& folder)
 {
     int highest = 0;
-    QDir folder(SavePath.isEmpty() ? QStringLiteral(".") : SavePath);
+    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
     const QFileInfoList entries
-        = folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         // A plain folder is skipped whatever its name; a read-only folder or a link carries more
         // attributes than "folder" alone and counts.
