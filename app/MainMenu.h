@@ -39,10 +39,15 @@ signals:
     void quitRequested();
 
 private:
+    void addLanguageMenu();
+    void addNamingMenu();
+    void addRecordingMenu();
+    void addSoundMenu();
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     QAction* addChoice(
         QMenu* menu, QActionGroup* group, const QString& name, const QString& caption, const QVariant& value);
     QMenu* addSubmenu(QMenu* menu, const QString& name, const QString& caption);
+    QActionGroup* newGroup();
     static void check(QActionGroup* group, const QVariant& value);
 
     QActionGroup* m_languages = nullptr;

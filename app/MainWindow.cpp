@@ -1,17 +1,16 @@
 #include "MainWindow.h"
 
 #include "ColorPickerPage.h"
+#include "OptionsCard.h"
 #include "RecordingCard.h"
 #include "support/Dpi.h"
 #include "support/Q.Translate.h"
-#include "targets/Targets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 
@@ -26,34 +25,6 @@ const QStringList SourceCaptions = {
     QStringLiteral("웹페이지 캡쳐"),
     QStringLiteral("색상 추출"),
 };
-
-const QStringList TargetCaptions = {
-    QStringLiteral("PNG"),
-    QStringLiteral("JPG"),
-    QStringLiteral("GIF"),
-    QStringLiteral("BMP"),
-    QStringLiteral("WebP"),
-    QStringLiteral("MP4(동영상)"),
-    QStringLiteral("TXT"),
-    QStringLiteral("클립보드"),
-    QStringLiteral("이미지창고"),
-    QStringLiteral("프린터"),
-    QStringLiteral("플러팅"),
-};
-
-const QStringList QualityCaptions = { QStringLiteral("100"), QStringLiteral("90"), QStringLiteral("80"),
-    QStringLiteral("70"), QStringLiteral("60") };
-
-void select(QComboBox* list, int index)
-{
-    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
-}
-
-// The chosen quality; 90 when the list has no selection.
-int qualityOf(const QComboBox* list)
-{
-    return list->currentIndex() < 0 ? 90 : list->currentText().toInt();
-}
 
 } // namespace
 
@@ -79,18 +50,18 @@ MainWindow::MainWindow(ScreenSource& screen, std::function<void(const QString&)>
     place(sourceLabel, 8, 8);
     // Room for the longest translation: the label is sized once, for the Korean text.
     sourceLabel->resize(scaled(this, 146), sourceLabel->height());
-    m_sources = addList(this, QStringLiteral("ChkArea"), SourceCaptions);
+    m_sources = new QComboBox(this);
+    m_sources->setObjectName(QStringLiteral("ChkArea"));
+    m_sources->addItems(SourceCaptions);
     place(m_sources, 9, 29, 145, 22);
 
     m_pages = new QStackedWidget(this);
     m_pages->setObjectName(QStringLiteral("PnlMain"));
     place(m_pages, 8, 60, 145, 96);
-    auto options = new QWidget(m_pages);
-    options->setObjectName(QStringLiteral("Card1"));
-    createOptionsCard(options);
+    m_options = new OptionsCard(m_pages);
     m_colorPicker = new ColorPickerPage(screen, std::move(copyText), m_pages);
     m_recordingCard = new RecordingCard(m_pages);
-    m_pages->addWidget(options);
+    m_pages->addWidget(m_options);
     m_pages->addWidget(m_colorPicker);
     m_pages->addWidget(m_recordingCard);
     // The probe runs exactly while its page is the one shown, also with the window in the tray.
@@ -110,35 +81,15 @@ MainWindow::MainWindow(ScreenSource& screen, std::function<void(const QString&)>
     m_maker->installEventFilter(this);
 
     connect(m_sources, &QComboBox::activated, this, &MainWindow::sourceActivated);
-    connect(m_targets, &QComboBox::activated, this, &MainWindow::targetActivated);
-    connect(m_jpegQuality, &QComboBox::activated, this, &MainWindow::jpegQualityActivated);
-    connect(m_webpQuality, &QComboBox::activated, this, &MainWindow::webpQualityActivated);
-    connect(m_recognitionLanguages, &QComboBox::activated, this, &MainWindow::recognitionLanguageActivated);
+    connect(m_options, &OptionsCard::targetActivated, this, &MainWindow::targetActivated);
+    connect(m_options, &OptionsCard::jpegQualityActivated, this, &MainWindow::jpegQualityActivated);
+    connect(m_options, &OptionsCard::webpQualityActivated, this, &MainWindow::webpQualityActivated);
+    connect(m_options, &OptionsCard::recognitionLanguageActivated, this,
+        &MainWindow::recognitionLanguageActivated);
+    connect(m_options, &OptionsCard::openFolderClicked, this, &MainWindow::openFolderClicked);
 
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         move(primary->availableGeometry().center() - rect().center());
-}
-
-void MainWindow::createOptionsCard(QWidget* card)
-{
-    auto label = new QLabel(QStringLiteral("저장형식"), card);
-    label->setObjectName(QStringLiteral("LblSaveTo"));
-    place(label, 0, 0);
-    label->resize(scaled(this, 145), label->height());
-    m_targets = addList(card, QStringLiteral("ChkSaveTo"), TargetCaptions);
-    place(m_targets, 0, 21, 145, 22);
-    m_jpegQuality = addList(card, QStringLiteral("ChkJPEG_qual"), QualityCaptions);
-    place(m_jpegQuality, 88, 21, 57, 22);
-    m_webpQuality = addList(card, QStringLiteral("ChkWebP_qual"), QualityCaptions);
-    place(m_webpQuality, 88, 21, 57, 22);
-    m_recognitionLanguages = addList(card, QStringLiteral("ChkOCR_lang"), {});
-    place(m_recognitionLanguages, 78, 21, 67, 22);
-    for (QComboBox* beside : { m_jpegQuality, m_webpQuality, m_recognitionLanguages })
-        beside->hide();
-    auto openFolder = new QPushButton(QStringLiteral("폴더열기"), card);
-    openFolder->setObjectName(QStringLiteral("BtnOpenDir"));
-    place(openFolder, 0, 63, 145, 33);
-    connect(openFolder, &QPushButton::clicked, this, &MainWindow::openFolderClicked);
 }
 
 void MainWindow::place(QWidget* widget, int left, int top, int width, int height) const
@@ -151,89 +102,14 @@ void MainWindow::place(QWidget* widget, int left, int top, int width, int height
     }
 }
 
-QComboBox* MainWindow::addList(QWidget* parent, const QString& name, const QStringList& items) const
-{
-    auto list = new QComboBox(parent);
-    list->setObjectName(name);
-    list->addItems(items);
-    return list;
-}
-
 int MainWindow::source() const
 {
     return m_sources->currentIndex();
 }
 
-int MainWindow::target() const
-{
-    return m_targets->currentIndex();
-}
-
-int MainWindow::jpegQuality() const
-{
-    return qualityOf(m_jpegQuality);
-}
-
-int MainWindow::webpQuality() const
-{
-    return qualityOf(m_webpQuality);
-}
-
-int MainWindow::recognitionLanguage() const
-{
-    return m_recognitionLanguages->currentIndex();
-}
-
 void MainWindow::setSource(int index)
 {
-    select(m_sources, index);
-}
-
-void MainWindow::setTarget(int index)
-{
-    select(m_targets, index);
-}
-
-void MainWindow::setJpegQuality(int index)
-{
-    select(m_jpegQuality, index);
-}
-
-void MainWindow::setWebpQuality(int index)
-{
-    select(m_webpQuality, index);
-}
-
-void MainWindow::setRecognitionLanguages(const QStringList& names, int index)
-{
-    m_recognitionLanguages->clear();
-    m_recognitionLanguages->addItems(names);
-    select(m_recognitionLanguages, index);
-}
-
-void MainWindow::arrangeTargetOptions(int target)
-{
-    int width = 145;
-    QComboBox* beside = nullptr;
-    switch (target) {
-    case stJPG:
-        width = 82;
-        beside = m_jpegQuality;
-        break;
-    case stWebP:
-        width = 82;
-        beside = m_webpQuality;
-        break;
-    case stTXT:
-        width = 72;
-        beside = m_recognitionLanguages;
-        break;
-    default:
-        break;
-    }
-    m_targets->resize(scaled(this, width), m_targets->height());
-    for (QComboBox* list : { m_jpegQuality, m_webpQuality, m_recognitionLanguages })
-        list->setVisible(list == beside);
+    selectEntry(m_sources, index);
 }
 
 void MainWindow::setSourceEnabled(bool enabled)

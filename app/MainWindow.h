@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OptionsCard.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -7,7 +9,6 @@
 class ColorPickerPage;
 class QComboBox;
 class QLabel;
-class QPushButton;
 class QStackedWidget;
 class RecordingCard;
 class ScreenSource;
@@ -26,18 +27,20 @@ public:
     MainWindow(ScreenSource& screen, std::function<void(const QString&)> copyText, QWidget* parent = nullptr);
 
     int source() const;
-    int target() const;
-    int jpegQuality() const;
-    int webpQuality() const;
-    int recognitionLanguage() const;
-    // An index outside its list selects nothing.
+    // An index outside the list selects nothing.
     void setSource(int index);
-    void setTarget(int index);
-    void setJpegQuality(int index);
-    void setWebpQuality(int index);
-    void setRecognitionLanguages(const QStringList& names, int index);
-    // Narrows the target list for the target's own option list (quality, language) beside it.
-    void arrangeTargetOptions(int target);
+    int target() const { return m_options->target(); }
+    int jpegQuality() const { return m_options->jpegQuality(); }
+    int webpQuality() const { return m_options->webpQuality(); }
+    int recognitionLanguage() const { return m_options->recognitionLanguage(); }
+    void setTarget(int index) { m_options->setTarget(index); }
+    void setJpegQuality(int index) { m_options->setJpegQuality(index); }
+    void setWebpQuality(int index) { m_options->setWebpQuality(index); }
+    void setRecognitionLanguages(const QStringList& names, int index)
+    {
+        m_options->setRecognitionLanguages(names, index);
+    }
+    void arrangeTargetOptions(int target) { m_options->arrangeFor(target); }
     void setSourceEnabled(bool enabled);
     void showPage(Page page);
     Page page() const;
@@ -70,16 +73,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createOptionsCard(QWidget* card);
     void place(QWidget* widget, int left, int top, int width = -1, int height = -1) const;
-    QComboBox* addList(QWidget* parent, const QString& name, const QStringList& items) const;
 
     QComboBox* m_sources = nullptr;
     QStackedWidget* m_pages = nullptr;
-    QComboBox* m_targets = nullptr;
-    QComboBox* m_jpegQuality = nullptr;
-    QComboBox* m_webpQuality = nullptr;
-    QComboBox* m_recognitionLanguages = nullptr;
+    OptionsCard* m_options = nullptr;
     QLabel* m_maker = nullptr;
     ColorPickerPage* m_colorPicker = nullptr;
     RecordingCard* m_recordingCard = nullptr;
