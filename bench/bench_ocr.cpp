@@ -10,7 +10,7 @@
 
 #include "TextScreen.h"
 #include "platform/Module.h"
-#include "platform/x11/TesseractOcr.h"
+#include "platform/tesseract/TesseractOcr.h"
 #include "save/Save.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 // difference between the first two; curl shows what a plain client takes for it.
 
 #include "MixedScreen.h"
-#include "platform/LazyHttpClient.h"
+#include "platform/curl/LazyHttpClient.h"
 #include "save/Save.h"
 #include "sharing/ImageBox.h"
 

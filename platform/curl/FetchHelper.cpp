@@ -3,7 +3,7 @@
 // reads.
 // The resident program asks through it so that libcurl and TLS live and die with this process.
 
-#include "platform/HttpWire.h"
+#include "HttpWire.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 #include "TestHome.h"
 #include "TestMain.h"
 #include "platform/InstanceClient.h"
-#include "platform/x11/TesseractOcr.h"
+#include "platform/tesseract/TesseractOcr.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

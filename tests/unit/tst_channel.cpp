@@ -1,7 +1,7 @@
 #include "TestHome.h"
 #include "platform/InstanceClient.h"
 #include "platform/InstanceProtocol.h"
-#include "platform/x11/UnixCommandServer.h"
+#include "platform/unixsocket/UnixCommandServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "Pictures.h"
 #include "ScriptedServer.h"
 #include "SmallMount.h"
-#include "platform/HelperHttpClient.h"
-#include "platform/LazyHttpClient.h"
+#include "platform/curl/HelperHttpClient.h"
+#include "platform/curl/LazyHttpClient.h"
 #include "save/Save.h"
 #include "sharing/ImageBox.h"
 

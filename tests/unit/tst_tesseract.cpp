@@ -1,7 +1,7 @@
 #include "TestMain.h"
 #include "ocr/RtOcr.h"
-#include "platform/x11/TesseractOcr.h"
-#include "platform/x11/ocr/Bands.h"
+#include "platform/tesseract/Bands.h"
+#include "platform/tesseract/TesseractOcr.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

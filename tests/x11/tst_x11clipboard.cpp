@@ -1,6 +1,6 @@
 #include "Pictures.h"
 #include "TestMain.h"
-#include "platform/x11/QtClipboard.h"
+#include "platform/qt/QtClipboard.h"
 
 #include <QBuffer>
 #include <QClipboard>

@@ -3,7 +3,7 @@
 #include "TestHome.h"
 #include "TestMain.h"
 #include "platform/Platform.h"
-#include "platform/x11/QtPrinter.h"
+#include "platform/cups/QtPrinter.h"
 #include "save/Save.h"
 #include "support/Exception.h"
 

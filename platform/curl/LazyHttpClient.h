@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HttpClient.h"
+#include "platform/HttpClient.h"
 
 #include <memory>
 #include <mutex>

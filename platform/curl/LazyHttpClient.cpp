@@ -1,6 +1,6 @@
 #include "LazyHttpClient.h"
 
-#include "Module.h"
+#include "platform/Module.h"
 
 LazyHttpClient::LazyHttpClient() = default;
 

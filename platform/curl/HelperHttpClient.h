@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HttpClient.h"
+#include "platform/HttpClient.h"
 
 // Each request in a process of its own, the helper lumetra-fetch beside the program: libcurl and its TLS
 // libraries are loaded there and go when it ends, so a resident program's memory does not keep them. A stop

@@ -1,24 +1,24 @@
-#include "DesktopShell.h"
 #include "EngineModules.h"
-#include "QtClipboard.h"
-#include "QtFolderDialog.h"
-#include "QtMessageBoxes.h"
-#include "QtSaveDialog.h"
-#include "SignalSessionEnd.h"
-#include "TesseractOcr.h"
-#include "UnixCommandServer.h"
-#include "X11HotKeys.h"
-#include "X11Screen.h"
-#include "X11WindowSystem.h"
-#include "platform/HelperHttpClient.h"
 #include "platform/Platform.h"
+#include "platform/curl/HelperHttpClient.h"
 #include "platform/null/NullPlatform.h"
+#include "platform/qt/DesktopShell.h"
+#include "platform/qt/QtClipboard.h"
+#include "platform/qt/QtFolderDialog.h"
+#include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/QtSaveDialog.h"
+#include "platform/signals/SignalSessionEnd.h"
+#include "platform/tesseract/TesseractOcr.h"
+#include "platform/unixsocket/UnixCommandServer.h"
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Screen.h"
+#include "platform/x11/X11WindowSystem.h"
 
 #include <QGuiApplication>
 
 namespace {
 
-// The desktop of a running session: X11 for the screen and windows, the rest from the system.
+// The desktop of a running session: X11 for the screen, windows and hotkeys, the rest shared by any display.
 class SystemPlatform final : public Platform
 {
 public:

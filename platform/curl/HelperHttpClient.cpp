@@ -1,7 +1,7 @@
 #include "HelperHttpClient.h"
 
 #include "HttpWire.h"
-#include "Module.h"
+#include "platform/Module.h"
 
 #include <QProcess>
 
