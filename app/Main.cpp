@@ -225,8 +225,6 @@ void TFrmLumetra::FormCreate()
     // 7.
     if (HasArgument(QStringLiteral("/start")))
         HideToTray(this);
-    // 8.
-    SetPrintScreenSnipping(0);
     // 9.
     CreateHotKeyWindow();
     FrmSize = new TFrmSize(this);

@@ -73,8 +73,6 @@ int keyFromName(const QString& name)
 
 } // namespace
 
-void SetPrintScreenSnipping(int /*value*/) { }
-
 TFrmHotKey::TFrmHotKey(QWidget* owner, Platform& platform)
     : QDialog(owner), m_platform(platform), m_pressContext(std::make_unique<QObject>())
 {
