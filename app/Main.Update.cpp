@@ -21,7 +21,7 @@ void TFrmLumetra::InitRequestReplied(const QString& reply)
     bool accepted = false;
     if (!read.update.isEmpty()) {
         bool hold = false;
-        const bool download = UpdateDialog(this, m_everShown, m_platform.shell(), read, 0, &hold);
+        const bool download = UpdateDialog(this, m_everShown, m_platform.shell(), read, &hold);
         // Whatever the answer: the box only asks to be left alone for a while.
         if (hold && FUpdate)
             FUpdate->sendHoldNotice();

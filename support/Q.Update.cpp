@@ -250,8 +250,7 @@ UpdateReply ReadUpdateReply(const QString& reply)
     return read;
 }
 
-bool UpdateDialog(
-    QWidget* main, bool mainShown, Shell& shell, const UpdateReply& reply, int offset, bool* holdTicked)
+bool UpdateDialog(QWidget* main, bool mainShown, Shell& shell, const UpdateReply& reply, bool* holdTicked)
 {
     const bool onTop = reply.flag.contains(QLatin1String("stayontop"));
     // Kept on top before the main window was ever shown, the box gets a taskbar entry of its own.
@@ -284,7 +283,7 @@ bool UpdateDialog(
         rule->setPalette(grey);
         if (grid) {
             grid->addWidget(rule, row, 0, 1, grid->columnCount());
-            grid->setRowMinimumHeight(row + 1, scaled(&box, 40 - offset) - 1);
+            grid->setRowMinimumHeight(row + 1, scaled(&box, 40) - 1);
         }
         QWidget* extra = nullptr;
         if (reply.style == QLatin1String("hold")) {
