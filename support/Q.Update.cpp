@@ -1,5 +1,6 @@
 #include "Q.Update.h"
 
+#include "Dpi.h"
 #include "Q.Config.h"
 #include "Q.Strings.h"
 #include "Q.Translate.h"
@@ -16,11 +17,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScreen>
 #include <QSettings>
 #include <QUrl>
 
-#include <cmath>
 #include <condition_variable>
 #include <mutex>
 
@@ -137,13 +136,6 @@ const Texts UpdateTexts[] = {
 QString hex(quint32 value, int digits)
 {
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
-}
-
-// Scales 96-DPI design pixels to the widget's monitor, halves to the even neighbour.
-int scaled(const QWidget* widget, int value)
-{
-    const QScreen* screen = widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
-    return int(std::nearbyint(value * (screen ? screen->logicalDotsPerInch() : 96.0) / 96.0));
 }
 
 QString valueOf(const QString& text, const char* key)
