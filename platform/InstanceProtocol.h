@@ -15,6 +15,10 @@ namespace InstanceProtocol {
 constexpr std::uint32_t WmUser = 0x0400;
 constexpr std::uint32_t WmCopyData = 0x004A;
 
+// The parameters of a WM_USER message from a second copy.
+constexpr std::uint32_t ShowCommand = 1; // bring the running copy's window to the front
+constexpr std::uint32_t QuitCommand = 2; // end the running copy without a question
+
 constexpr const char* MutexName = "LumetraMutex";
 constexpr const char* WindowClass = "TFrmLumetra";
 
