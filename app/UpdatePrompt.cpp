@@ -25,7 +25,7 @@ void UpdatePrompt::onReplied(const QString& reply)
     bool accepted = false;
     if (!read.update.isEmpty()) {
         bool hold = false;
-        const bool download = UpdateDialog(&m_window, m_window.everShown(), m_shell, read, 0, &hold);
+        const bool download = UpdateDialog(&m_window, m_window.everShown(), m_shell, read, &hold);
         // Whatever the answer: the box only asks to be left alone for a while.
         if (hold && m_check)
             m_check->sendHoldNotice();

@@ -3,6 +3,7 @@
 // one loads the user interface.
 
 #include "platform/InstanceClient.h"
+#include "platform/InstanceProtocol.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,9 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr std::uint32_t ShowCommand = 1;
-constexpr std::uint32_t QuitCommand = 2;
 
 std::string programFolder()
 {
@@ -90,7 +88,7 @@ int main(int argc, char** argv)
     }
 
     if (first == "/uninst") {
-        InstanceClient::sendUser(socket, QuitCommand);
+        InstanceClient::sendUser(socket, InstanceProtocol::QuitCommand);
         for (int i = 0; i < 10 && InstanceClient::isRunning(socket); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         return 0;
@@ -102,7 +100,7 @@ int main(int argc, char** argv)
         // Another copy runs: bring it forward, unless this one was started at sign-in. A copy that holds
         // the lock but does not answer yet is still starting; this one just goes.
         if (first != "/start")
-            InstanceClient::sendUser(socket, ShowCommand);
+            InstanceClient::sendUser(socket, InstanceProtocol::ShowCommand);
         return 0;
     case InstanceClient::LockResult::Failed:
         std::fprintf(

@@ -134,8 +134,12 @@ int main(int argc, char** argv)
         double(size(path("ours.jpg"))) / double(size(path("qt.jpg"))));
 
     std::printf("GIF, 256 colours, Floyd-Steinberg\n");
-    for (auto [name, picture, png] : { std::tuple { "screenshot", &screen, path("screen.png") },
+    for (const auto& each : { std::tuple { "screenshot", &screen, path("screen.png") },
              std::tuple { "photo-like", &photo, path("photo.png") } }) {
+        // Named copies rather than a structured binding, which clang 14's lambdas cannot capture.
+        const char* const name = std::get<0>(each);
+        const QImage* const picture = std::get<1>(each);
+        const QString png = std::get<2>(each);
         const double gif = timeIt(runs, [&] { SaveBitmapGIF(*picture, path("ours.gif")); });
         const double quantise = timeIt(runs, [&] {
             Rgb32Rows rows(*picture);

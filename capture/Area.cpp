@@ -1,6 +1,7 @@
 #include "Area.h"
 
 #include "Size.h"
+#include "support/Dpi.h"
 #include "support/Q.Translate.h"
 
 #include <QAction>
@@ -10,11 +11,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QTimer>
 #include <QWindow>
-
-#include <cmath>
 
 namespace {
 
@@ -59,9 +57,7 @@ TFrmArea::~TFrmArea()
 
 int TFrmArea::Scaled(int value) const
 {
-    const QScreen* current = screen() ? screen() : QGuiApplication::primaryScreen();
-    const double dpi = current ? current->logicalDotsPerInch() : 96.0;
-    return int(std::nearbyint(value * dpi / 96.0));
+    return scaled(this, value);
 }
 
 void TFrmArea::CreateComponents()

@@ -3,6 +3,7 @@
 #include "platform/HotKeys.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
+#include "support/Dpi.h"
 #include "support/Q.Config.h"
 #include "support/Q.Translate.h"
 
@@ -13,8 +14,6 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
-
-#include <cmath>
 
 namespace {
 
@@ -73,8 +72,6 @@ int keyFromName(const QString& name)
 
 } // namespace
 
-void SetPrintScreenSnipping(int /*value*/) { }
-
 TFrmHotKey::TFrmHotKey(QWidget* owner, Platform& platform)
     : QDialog(owner), m_platform(platform), m_pressContext(std::make_unique<QObject>())
 {
@@ -129,9 +126,7 @@ TFrmHotKey::~TFrmHotKey()
 
 int TFrmHotKey::Scaled(int value) const
 {
-    const QScreen* current = screen() ? screen() : QGuiApplication::primaryScreen();
-    const double dpi = current ? current->logicalDotsPerInch() : 96.0;
-    return int(std::nearbyint(value * dpi / 96.0));
+    return scaled(this, value);
 }
 
 void TFrmHotKey::FormCreate()

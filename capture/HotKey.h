@@ -12,9 +12,6 @@ class QGroupBox;
 class QObject;
 class QPushButton;
 
-// The system's Print Screen switch for its own snipping tool. The X11 desktop has none: a quiet no-op.
-void SetPrintScreenSnipping(int value);
-
 // "단축키 설정": owns the system-wide hotkey that starts a capture, and lets the user choose it.
 // The stored value ("hotkey") is a Windows virtual-key code in the low byte with 0x2000 Shift,
 // 0x4000 Ctrl and 0x8000 Alt; 44 (Print Screen alone) when nothing is stored.

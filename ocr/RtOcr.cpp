@@ -94,13 +94,8 @@ TRtOcr::TRtOcr(OcrEngine& engine, QObject* owner) : QObject(owner), FEngine(engi
 
 TRtOcr::~TRtOcr()
 {
-    Close();
+    Cancel();
     FAsyncResult.reset();
-}
-
-QString TRtOcr::About()
-{
-    return QStringLiteral("TRtOcr 1.0");
 }
 
 TRtOcr::TLanguages TRtOcr::AvailableLanguages() const
@@ -112,11 +107,6 @@ TRtOcr::TLanguages TRtOcr::AvailableLanguages() const
     return languages;
 }
 
-quint32 TRtOcr::MaxImageDimension() const
-{
-    return FEngine.maxImageDimension();
-}
-
 void TRtOcr::Recognize(const TLanguage& language, void* customData, int left, int top, int right, int bottom)
 {
     Start(
@@ -124,18 +114,6 @@ void TRtOcr::Recognize(const TLanguage& language, void* customData, int left, in
         [this, customData](const TResult& result) {
             if (OnCompleted)
                 OnCompleted(this, result, customData);
-        },
-        left, top, right, bottom);
-}
-
-void TRtOcr::Recognize(
-    const TLanguage& language, TCompletionProc completion, int left, int top, int right, int bottom)
-{
-    Start(
-        language,
-        [completion = std::move(completion)](const TResult& result) {
-            if (completion)
-                completion(result);
         },
         left, top, right, bottom);
 }
@@ -172,9 +150,4 @@ void TRtOcr::Cancel()
 {
     if (FAsyncResult)
         FAsyncResult->cancel();
-}
-
-void TRtOcr::Close()
-{
-    Cancel();
 }

@@ -19,9 +19,8 @@ class ERtOcrError : public Exception
     using Exception::Exception;
 };
 
-// Recognises the text of a picture with the system's engine, asynchronously: the result comes to the
-// completion procedure given to Recognize, or else to OnCompleted, on the user-interface thread. One
-// recognition at a time.
+// Recognises the text of a picture with the system's engine, asynchronously: the result comes to
+// OnCompleted on the user-interface thread. One recognition at a time.
 class TRtOcr : public QObject
 {
     Q_OBJECT
@@ -69,31 +68,25 @@ public:
     };
 
     using TCompletedEvent = std::function<void(TRtOcr* sender, const TResult& result, void* customData)>;
-    using TCompletionProc = std::function<void(const TResult& result)>;
 
     explicit TRtOcr(OcrEngine& engine, QObject* owner = nullptr);
     // Closes a running recognition; its completion is then never delivered.
     ~TRtOcr() override;
 
-    static QString About();
     const QImage& Picture() const { return FPicture; }
     void SetPicture(const QImage& picture) { FPicture = picture; }
     TCompletedEvent OnCompleted;
     // Asked from the system at every call.
     TLanguages AvailableLanguages() const;
-    quint32 MaxImageDimension() const;
     bool Recognizing() const { return bool(FAsyncResult); }
 
     // Starts recognising the rectangle of Picture (all four 0: the whole picture; right and bottom
     // exclusive). Throws ERtOcrError when a recognition runs, the language is not offered, a coordinate is
     // out of the picture or the engine cannot start.
     void Recognize(const TLanguage& language, void* customData, int left, int top, int right, int bottom);
-    void Recognize(
-        const TLanguage& language, TCompletionProc completion, int left, int top, int right, int bottom);
-    // Asks the engine to stop; the completion then reports stCanceled. Nothing when none runs.
+    // Asks the engine to stop; the completion then reports stCanceled, and the recognition counts as running
+    // until it arrives. Nothing when none runs.
     void Cancel();
-    // Cancels too; the recognition still counts as running until its completion arrives.
-    void Close();
 
 private:
     void Start(const TLanguage& language, std::function<void(const TResult&)> deliver, int left, int top,

@@ -16,9 +16,10 @@ constexpr std::uint32_t WmUser = 0x0400;
 constexpr std::uint32_t WmCopyData = 0x004A;
 // The param of a JSON command.
 constexpr std::uint32_t JsonCommand = 1;
-// The params of the window messages a second copy sends.
-constexpr std::uint32_t ShowCommand = 1;
-constexpr std::uint32_t QuitCommand = 2;
+
+// The parameters of a WM_USER message from a second copy.
+constexpr std::uint32_t ShowCommand = 1; // bring the running copy's window to the front
+constexpr std::uint32_t QuitCommand = 2; // end the running copy without a question
 
 constexpr const char* MutexName = "LumetraMutex";
 constexpr const char* WindowClass = "TFrmLumetra";

@@ -59,8 +59,6 @@ public:
     virtual ~OcrEngine() = default;
     // The languages installed now, the system language's first; cheap, asked again at every call.
     virtual QList<OcrLanguage> languages() = 0;
-    // The largest width or height of a picture the engine reads.
-    virtual quint32 maxImageDimension() const = 0;
     // Starts recognising a picture of 32 bits per pixel (blue, green, red and a fourth byte) in the
     // language of `pack`. `done` is called once, later, on the thread that started it. Null, with `error`
     // filled in, when the recognition cannot start.

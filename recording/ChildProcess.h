@@ -28,8 +28,6 @@ public:
     // Returns the system's reason when it cannot start, empty when it runs.
     QString Start(const QString& program, const QStringList& arguments, const QString& directory,
         const QStringList& environment, const std::vector<int>& keep);
-    // The process group's id while it runs (the watcher's process id); 0 otherwise.
-    qint64 Pid() const { return m_pid; }
     // Queues bytes for the program's input; they go as the pipe takes them, without blocking.
     void Write(const QByteArray& bytes);
     // Ends the program and its group at once.

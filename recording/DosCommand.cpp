@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QProcessEnvironment>
-#include <QTimer>
 
 Q_LOGGING_CATEGORY(lcDosCommand, "lumetra.doscommand", QtWarningMsg)
 
@@ -43,89 +42,21 @@ std::optional<QString> TLineSplitter::Finish()
     return std::exchange(m_pending, QString());
 }
 
-QStringList TDosCommand::SplitCommandLine(const QString& commandLine)
-{
-    QStringList arguments;
-    const QString& s = commandLine;
-    const qsizetype n = s.size();
-    auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
-    qsizetype i = 0;
-    // The program: no escapes, a quote only groups.
-    {
-        QString program;
-        if (i < n && s[i] == u'"') {
-            ++i;
-            while (i < n && s[i] != u'"')
-                program.append(s[i++]);
-            if (i < n)
-                ++i;
-        } else {
-            while (i < n && !blank(s[i]))
-                program.append(s[i++]);
-        }
-        if (!program.isEmpty() || !s.isEmpty())
-            arguments.append(program);
-    }
-    while (true) {
-        while (i < n && blank(s[i]))
-            ++i;
-        if (i >= n)
-            break;
-        QString argument;
-        bool quoted = false;
-        while (i < n && (quoted || !blank(s[i]))) {
-            qsizetype backslashes = 0;
-            while (i < n && s[i] == u'\\') {
-                ++backslashes;
-                ++i;
-            }
-            if (i < n && s[i] == u'"') {
-                argument.append(QString(backslashes / 2, u'\\'));
-                if (backslashes % 2 == 1) {
-                    argument.append(u'"');
-                } else if (quoted && i + 1 < n && s[i + 1] == u'"') {
-                    // Two quotes inside a quoted part stand for one.
-                    argument.append(u'"');
-                    ++i;
-                } else {
-                    quoted = !quoted;
-                }
-                ++i;
-            } else {
-                argument.append(QString(backslashes, u'\\'));
-                if (i < n && (quoted || !blank(s[i])))
-                    argument.append(s[i++]);
-            }
-        }
-        arguments.append(argument);
-    }
-    return arguments;
-}
-
 TDosCommand::TDosCommand(MessageBoxes* messages, QObject* parent)
     : QObject(parent), m_messages(messages), m_decoder(QStringDecoder::Utf8)
 { }
 
 TDosCommand::~TDosCommand() = default;
 
-void TDosCommand::setCommandLine(const QString& commandLine)
-{
-    m_commandLine = commandLine;
-    m_vectorForm = false;
-}
-
 void TDosCommand::setProgram(const QString& program, const QStringList& arguments)
 {
     m_program = program;
     m_arguments = arguments;
-    m_vectorForm = true;
-    m_commandLine = DisplayedCommandLine();
 }
 
+// For the error box only: what a person would type to start the same program.
 QString TDosCommand::DisplayedCommandLine() const
 {
-    if (!m_vectorForm)
-        return m_commandLine;
     QStringList parts { m_program };
     parts += m_arguments;
     for (QString& part : parts) {
@@ -135,40 +66,19 @@ QString TDosCommand::DisplayedCommandLine() const
     return parts.join(u' ');
 }
 
-qint64 TDosCommand::ProcessId() const
-{
-    return m_process ? m_process->Pid() : 0;
-}
-
 void TDosCommand::Execute()
 {
     if (m_running)
         throw EDosCommand(QStringLiteral("DosCommand still running"));
-    QString program = m_program;
-    QStringList arguments = m_arguments;
-    if (!m_vectorForm) {
-        arguments = SplitCommandLine(m_commandLine);
-        program = arguments.isEmpty() ? QString() : arguments.takeFirst();
-    }
-    if (program.isEmpty())
+    if (m_program.isEmpty())
         throw EDosCommand(QStringLiteral("No Commandline to execute"));
 
-    m_lines.clear();
     m_splitter = TLineSplitter();
     m_decoder.resetState();
-    m_sinceBeginning = m_sinceLastOutput = 0;
-    m_ending = false;
     m_exitCode = 0;
     m_running = true;
     m_endStatus = esStill_Active;
 
-    const QProcessEnvironment inherited = QProcessEnvironment::systemEnvironment();
-    QStringList environment = inherited.toStringList();
-    for (const QString& entry : std::as_const(Environment)) {
-        const qsizetype equals = entry.indexOf(u'=');
-        if (equals > 0 && !inherited.contains(entry.left(equals)))
-            environment.append(entry);
-    }
     if (m_process)
         m_process.release()->deleteLater(); // the last run's object may still be delivering its end
     m_process = std::make_unique<TChildProcess>();
@@ -176,17 +86,9 @@ void TDosCommand::Execute()
         = [this](QByteArrayView chunk) { Report(m_splitter.Feed(QString(m_decoder.decode(chunk)))); };
     m_process->OnFinished = [this](int exitCode, bool crashed) { ProcessEnded(exitCode, crashed); };
 
-    if (MaxTimeAfterBeginning > 0 || MaxTimeAfterLastOutput > 0) {
-        if (!m_tick) {
-            m_tick = new QTimer(this);
-            m_tick->setInterval(1000);
-            connect(m_tick, &QTimer::timeout, this, &TDosCommand::Tick);
-        }
-        m_tick->start();
-    }
-    qCDebug(lcDosCommand) << "starting" << program << arguments;
-    const QString failure
-        = m_process->Start(program, arguments, CurrentDir, environment, InheritedDescriptors);
+    qCDebug(lcDosCommand) << "starting" << m_program << m_arguments;
+    const QString failure = m_process->Start(m_program, m_arguments, QString(),
+        QProcessEnvironment::systemEnvironment().toStringList(), InheritedDescriptors);
     if (!failure.isEmpty())
         StartFailed(failure);
 }
@@ -196,56 +98,24 @@ void TDosCommand::SendLine(const QString& value, bool eol)
     if (!m_running)
         throw EDosCommand(QStringLiteral("DosCommand not running"));
     const QString text = eol ? value + QStringLiteral("\r\n") : value;
-    if (text.isEmpty() || m_ending)
+    if (text.isEmpty())
         return;
     // The pipe takes what it can now; the rest follows as the child reads, in order, without blocking.
     m_process->Write(text.toUtf8());
 }
 
-void TDosCommand::Stop()
-{
-    if (m_running && !m_ending)
-        ForceEnd(esStop);
-}
-
-void TDosCommand::ForceEnd(TEndStatus status)
-{
-    m_ending = true;
-    m_endStatus = status;
-    if (m_tick)
-        m_tick->stop();
-    m_process->Kill();
-}
-
-void TDosCommand::Tick()
-{
-    if (!m_running || m_ending)
-        return;
-    ++m_sinceBeginning;
-    ++m_sinceLastOutput;
-    if ((MaxTimeAfterBeginning > 0 && m_sinceBeginning > MaxTimeAfterBeginning)
-        || (MaxTimeAfterLastOutput > 0 && m_sinceLastOutput > MaxTimeAfterLastOutput))
-        ForceEnd(esTime);
-}
-
 void TDosCommand::Report(const QList<TLineSplitter::Line>& lines)
 {
-    for (const TLineSplitter::Line& line : lines) {
-        if (line.type == otEntireLine) {
-            m_sinceLastOutput = 0;
-            m_lines.append(line.text);
-        }
-        if (OnNewLine)
-            OnNewLine(this, line.text, line.type);
-    }
+    if (!OnNewLine)
+        return;
+    for (const TLineSplitter::Line& line : lines)
+        OnNewLine(this, line.text, line.type);
 }
 
 void TDosCommand::ProcessEnded(int exitCode, bool crashed)
 {
-    if (!m_ending) {
-        m_endStatus = esProcess;
-        m_exitCode = crashed ? 0 : quint32(exitCode);
-    }
+    m_endStatus = esProcess;
+    m_exitCode = crashed ? 0 : quint32(exitCode);
     if (const auto last = m_splitter.Finish())
         Report({ { *last, otEntireLine } });
     ThreadTerminated(std::nullopt);
@@ -265,17 +135,9 @@ void TDosCommand::ThreadTerminated(std::optional<ECreateProcessError> error)
 {
     if (!m_running)
         return;
-    if (m_tick)
-        m_tick->stop();
     m_running = false;
-    m_ending = false;
-    if (error) {
-        bool handled = false;
-        if (OnExecuteError)
-            OnExecuteError(this, *error, handled);
-        if (!handled)
-            ShowExecuteError(*error);
-    }
+    if (error)
+        ShowExecuteError(*error);
     if (OnTerminated)
         OnTerminated(this);
 }

@@ -13,9 +13,8 @@
 
 class MessageBoxes;
 class TChildProcess;
-class QTimer;
 
-// The runner is misused: started twice, started without a command, written to when not running.
+// The runner is misused: started twice, started without a program, written to when not running.
 class EDosCommand : public Exception
 {
     using Exception::Exception;
@@ -55,70 +54,44 @@ private:
 // Runs one console program at a time with its standard input on a pipe and its standard output and error
 // together on another, and reports what it writes line by line. Every event arrives on the thread that
 // owns the runner, in the order the output was read, and OnTerminated comes after every line. Nothing
-// polls: the pipes and the child's end wake the event loop; a one-second tick runs only for time limits.
-// The child runs in a process group of its own, without a shell, and hears SIGINT once when this process
-// dies, so that an encoder never outlives the program that started it (see TChildProcess).
+// polls: the pipes and the child's end wake the event loop. The child runs in a process group of its own,
+// without a shell, and hears SIGINT once when this process dies, so that an encoder never outlives the
+// program that started it (see TChildProcess).
 class TDosCommand : public QObject
 {
     Q_OBJECT
 public:
-    enum TEndStatus { esStop, esProcess, esStill_Active, esNone, esError, esTime };
+    enum TEndStatus { esProcess, esStill_Active, esNone, esError };
 
     using TNewLineEvent = std::function<void(TDosCommand* sender, const QString& line, TOutputType type)>;
     using TNotifyEvent = std::function<void(TDosCommand* sender)>;
-    // Set `handled` to keep the runner from showing its error box.
-    using TErrorEvent = std::function<void(TDosCommand* sender, const Exception& error, bool& handled)>;
 
-    // `messages` shows the box of a program that cannot start; without it the error goes to OnExecuteError
-    // alone.
+    // `messages` shows the box of a program that cannot start; without it the error is only logged.
     explicit TDosCommand(MessageBoxes* messages = nullptr, QObject* parent = nullptr);
-    // A run still active is ended by force, without events.
+    // A run still active is ended by force with its process group, without events.
     ~TDosCommand() override;
 
-    // Splits a command line into arguments as Windows programs do: blanks and tabs separate, double
-    // quotes group, backslashes escape a quote only when they stand before one; the first argument (the
-    // program) ends at its closing quote or at the first blank.
-    static QStringList SplitCommandLine(const QString& commandLine);
-
-    // The whole command line, split by the rules above when the run starts.
-    QString CommandLine() const { return m_commandLine; }
-    void setCommandLine(const QString& commandLine);
-    // The program and its arguments as they are: nothing is split or unquoted. Replaces CommandLine.
+    // The program (a path, or a name looked up on PATH) and its arguments as they are: nothing is split or
+    // unquoted.
     void setProgram(const QString& program, const QStringList& arguments);
-    QString CurrentDir;
-    // Extra NAME=VALUE entries; a variable the program already has keeps its value.
-    QStringList Environment;
-    // Seconds; 0 or less is no limit. A child that runs longer, or writes no line end for longer, is ended
-    // by force with esTime.
-    int MaxTimeAfterBeginning = 0;
-    int MaxTimeAfterLastOutput = 0;
     // Descriptors of this process that the child keeps, under the same numbers.
     std::vector<int> InheritedDescriptors;
 
     TNewLineEvent OnNewLine;
     TNotifyEvent OnTerminated;
-    TErrorEvent OnExecuteError;
 
-    // Raises EDosCommand when a run is active or there is no command.
+    // Raises EDosCommand when a run is active or there is no program.
     void Execute();
     // Queues the text for the child's input, with CR LF when `eol` is set; an empty text writes nothing.
     // Raises EDosCommand when no run is active.
     void SendLine(const QString& value, bool eol);
-    // Ends the child and its process group by force (esStop); nothing when no run is active.
-    void Stop();
 
     bool IsRunning() const { return m_running; }
     TEndStatus EndStatus() const { return m_endStatus; }
     quint32 ExitCode() const { return m_exitCode; }
-    // The child's process id while it runs; 0 otherwise.
-    qint64 ProcessId() const;
-    // The complete lines of the current or last run.
-    const QStringList& Lines() const { return m_lines; }
 
 private:
     void Report(const QList<TLineSplitter::Line>& lines);
-    void Tick();
-    void ForceEnd(TEndStatus status);
     void ProcessEnded(int exitCode, bool crashed);
     void StartFailed(const QString& reason);
     void ThreadTerminated(std::optional<ECreateProcessError> error);
@@ -126,20 +99,13 @@ private:
     QString DisplayedCommandLine() const;
 
     MessageBoxes* m_messages;
-    QString m_commandLine;
     QString m_program;
     QStringList m_arguments;
-    bool m_vectorForm = false;
 
     std::unique_ptr<TChildProcess> m_process;
-    QTimer* m_tick = nullptr;
     TLineSplitter m_splitter;
     QStringDecoder m_decoder;
-    QStringList m_lines;
     bool m_running = false;
-    bool m_ending = false;
     TEndStatus m_endStatus = esNone;
     quint32 m_exitCode = 0;
-    int m_sinceBeginning = 0;
-    int m_sinceLastOutput = 0;
 };

@@ -8,7 +8,7 @@
 
 int scaled(const QWidget* widget, int designPixels)
 {
-    const QScreen* screen = widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
-    const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+    const QScreen* current = widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    const double dpi = current ? current->logicalDotsPerInch() : 96.0;
     return int(std::nearbyint(designPixels * dpi / 96.0));
 }

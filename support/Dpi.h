@@ -2,6 +2,6 @@
 
 class QWidget;
 
-// Design pixels (96 per inch) to the pixels of the monitor `widget` is on (the primary one before it is
-// shown); halves go to the even neighbour, as the design tool's rounding does.
+// Design pixels (96 per inch) in the pixels of the widget's monitor, or the primary monitor's while it has
+// none. Halves go to the even neighbour, as the design tool's rounding does.
 int scaled(const QWidget* widget, int designPixels);

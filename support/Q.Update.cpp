@@ -1,5 +1,6 @@
 #include "Q.Update.h"
 
+#include "Dpi.h"
 #include "Q.Config.h"
 #include "Q.Strings.h"
 #include "Q.Translate.h"
@@ -16,11 +17,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScreen>
 #include <QSettings>
 #include <QUrl>
 
-#include <cmath>
 #include <condition_variable>
 #include <mutex>
 
@@ -139,13 +138,6 @@ QString hex(quint32 value, int digits)
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
 }
 
-// Scales 96-DPI design pixels to the widget's monitor, halves to the even neighbour.
-int scaled(const QWidget* widget, int value)
-{
-    const QScreen* screen = widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
-    return int(std::nearbyint(value * (screen ? screen->logicalDotsPerInch() : 96.0) / 96.0));
-}
-
 QString valueOf(const QString& text, const char* key)
 {
     // A value that cannot be decoded counts as absent, like one that is not there.
@@ -250,8 +242,7 @@ UpdateReply ReadUpdateReply(const QString& reply)
     return read;
 }
 
-bool UpdateDialog(
-    QWidget* main, bool mainShown, Shell& shell, const UpdateReply& reply, int offset, bool* holdTicked)
+bool UpdateDialog(QWidget* main, bool mainShown, Shell& shell, const UpdateReply& reply, bool* holdTicked)
 {
     const bool onTop = reply.flag.contains(QLatin1String("stayontop"));
     // Kept on top before the main window was ever shown, the box gets a taskbar entry of its own.
@@ -284,7 +275,7 @@ bool UpdateDialog(
         rule->setPalette(grey);
         if (grid) {
             grid->addWidget(rule, row, 0, 1, grid->columnCount());
-            grid->setRowMinimumHeight(row + 1, scaled(&box, 40 - offset) - 1);
+            grid->setRowMinimumHeight(row + 1, scaled(&box, 40) - 1);
         }
         QWidget* extra = nullptr;
         if (reply.style == QLatin1String("hold")) {

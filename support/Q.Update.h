@@ -54,8 +54,7 @@ UpdateReply ReadUpdateReply(const QString& reply);
 // The question whether to download the update, with the reply's check box or link. True when the user
 // chose to download. `mainShown`: whether the main window was shown yet (else a box that stays on top
 // gets a taskbar entry of its own). `holdTicked` receives whether the hold check box was ticked.
-bool UpdateDialog(
-    QWidget* main, bool mainShown, Shell& shell, const UpdateReply& reply, int offset, bool* holdTicked);
+bool UpdateDialog(QWidget* main, bool mainShown, Shell& shell, const UpdateReply& reply, bool* holdTicked);
 
 // The red bar along the bottom of the main window: UpdateText(1), opening `url` when clicked. The window
 // grows by the bar's height the first time; a second call only changes the address.

@@ -15,7 +15,7 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-
 runtime=(ffmpeg)
 # For a machine without a display: the private X desktop that ./run starts.
 desktop=(xvfb openbox x11-utils)
-test=("${build[@]}" "${runtime[@]}" "${desktop[@]}" pulseaudio clang-14 libclang-rt-14-dev clang-format libpng-dev
+test=("${build[@]}" "${runtime[@]}" "${desktop[@]}" pulseaudio clang-14 libclang-rt-14-dev clang-format ccache libpng-dev
     xdotool x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
     trayer libglib2.0-bin
     qt6-httpserver-dev qt6-websockets-dev

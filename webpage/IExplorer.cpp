@@ -2,6 +2,7 @@
 
 #include "platform/Module.h"
 #include "platform/WebBrowser.h"
+#include "support/Dpi.h"
 #include "support/Q.Translate.h"
 
 #include <QApplication>
@@ -13,8 +14,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
-
-#include <cmath>
 
 const QString TFrmIExplorer::UserAgent
     = QStringLiteral("Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -79,9 +78,7 @@ TFrmIExplorer::~TFrmIExplorer()
 
 int TFrmIExplorer::Scaled(int value) const
 {
-    const QScreen* current = screen() ? screen() : QGuiApplication::primaryScreen();
-    const double dpi = current ? current->logicalDotsPerInch() : 96.0;
-    return int(std::nearbyint(value * dpi / 96.0));
+    return scaled(this, value);
 }
 
 bool TFrmIExplorer::FormCreate(QString* error)

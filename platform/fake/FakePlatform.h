@@ -312,7 +312,6 @@ class FakeOcrEngine final : public OcrEngine
 {
 public:
     QList<OcrLanguage> languages() override { return installed; }
-    quint32 maxImageDimension() const override { return 10000; }
     std::unique_ptr<OcrJob> recognize(const QImage& picture, const QString& pack,
         std::function<void(const OcrOutcome&)> done, QString* error) override;
 

@@ -11,7 +11,6 @@ class TesseractOcr final : public OcrEngine
 {
 public:
     QList<OcrLanguage> languages() override;
-    quint32 maxImageDimension() const override { return 32767; }
     std::unique_ptr<OcrJob> recognize(const QImage& picture, const QString& pack,
         std::function<void(const OcrOutcome&)> done, QString* error) override;
 

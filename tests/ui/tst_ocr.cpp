@@ -218,15 +218,13 @@ void TestOcr::oneRecognitionAtATime()
     QCOMPARE(results[0].Lines[0].Text, QStringLiteral("one two"));
     QCOMPARE(results[0].Lines[0].Words[0].Rect.Height, 4.0f);
 
-    // After the completion a new one starts, here with a completion procedure of its own.
-    TRtOcr::TResult procedure;
-    ocr.Recognize(
-        textsOf(English), [&](const TRtOcr::TResult& result) { procedure = result; }, 0, 0, 0, 0);
+    // After the completion a new one starts.
+    ocr.Recognize(textsOf(English), &results, 0, 0, 0, 0);
     ocr.Cancel();
     QCOMPARE(m_platform->fakeOcr.cancels, 1);
     m_platform->fakeOcr.finish(ended(OcrOutcome::Status::Canceled));
-    QCOMPARE(procedure.Status, TRtOcr::stCanceled);
-    QCOMPARE(results.size(), 1);
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results[1].Status, TRtOcr::stCanceled);
 }
 
 void TestOcr::completionAfterTheComponentIsGoneIsIgnored()

@@ -4,7 +4,6 @@
 #include "capture/HotKey.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/Q.AutoStart.h"
-#include "support/Q.Thread.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,10 +12,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QThread>
 #include <QTimer>
-
-#include <atomic>
 
 namespace {
 
@@ -52,7 +48,6 @@ private slots:
     void destroyingReleasesTheHotKey();
     void runOnSignIn();
     void sessionEndClosesWithoutAQuestion();
-    void waitKeepsTheWindowsAlive();
 
 private:
     void storeHotKey(int value);
@@ -368,28 +363,6 @@ void TestResident::sessionEndClosesWithoutAQuestion()
     QCOMPARE(closed.size(), 1);
     QVERIFY(m_form->FCanClose);
     QVERIFY(m_platform->fakeMessages.shown.isEmpty());
-}
-
-void TestResident::waitKeepsTheWindowsAlive()
-{
-    std::atomic<bool> ranElsewhere = false;
-    int ticks = 0;
-    QTimer timer;
-    connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
-    timer.start(5);
-    QThread* ui = QThread::currentThread();
-    Wait([&] {
-        ranElsewhere = QThread::currentThread() != ui;
-        QThread::msleep(200);
-    });
-    QVERIFY(ranElsewhere);
-    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
-
-    // An error of the procedure ends the wait like a normal return.
-    bool after = false;
-    Wait([&] { throw std::runtime_error("upload failed"); });
-    after = true;
-    QVERIFY(after);
 }
 
 LUMETRA_OFFSCREEN_TEST_MAIN(TestResident)
