@@ -208,6 +208,13 @@ void TDosCommand::Stop()
         ForceEnd(esStop);
 }
 
+bool TDosCommand::WaitForFinished(QDeadlineTimer deadline)
+{
+    if (m_running && m_process)
+        m_process->WaitForFinished(deadline);
+    return !m_running;
+}
+
 void TDosCommand::ForceEnd(TEndStatus status)
 {
     m_ending = true;

@@ -2,6 +2,7 @@
 
 #include "support/Exception.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringDecoder>
@@ -106,6 +107,9 @@ public:
     void SendLine(const QString& value, bool eol);
     // Ends the child and its process group by force (esStop); nothing when no run is active.
     void Stop();
+    // Blocks the owner's thread, without its event loop, until the run has ended or `deadline` has passed;
+    // the lines and OnTerminated are reported from here meanwhile. Returns whether no run is active.
+    bool WaitForFinished(QDeadlineTimer deadline);
 
     bool IsRunning() const { return m_running; }
     TEndStatus EndStatus() const { return m_endStatus; }
