@@ -65,6 +65,11 @@ qint32 TFrmLumetra::WMUser(quint32 wParam)
 
 qint32 TFrmLumetra::WMQueryEndSession()
 {
+    // The session ends whatever is answered: a recording is finished rather than refused.
+    if (FRecorder) {
+        FRecorder->StopAndWait();
+        FRecorder.reset();
+    }
     FCanClose = true;
     close();
     return 1;
