@@ -46,7 +46,7 @@ void RecordingController::finishNow()
 {
     m_ticks->stop();
     if (m_recorder)
-        m_recorder->Stop();
+        m_recorder->StopAndWait();
     m_recorder.reset();
 }
 

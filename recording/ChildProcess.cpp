@@ -4,10 +4,13 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -207,6 +210,39 @@ void TChildProcess::Kill()
 {
     if (m_pid > 0 && ::kill(-pid_t(m_pid), SIGKILL) != 0)
         ::kill(pid_t(m_pid), SIGKILL);
+}
+
+bool TChildProcess::WaitForFinished(QDeadlineTimer deadline)
+{
+    while (m_pid > 0) {
+        // The output is drained so that a program writing its last lines never stalls on a full pipe; a
+        // pipe already at its end would wake the poll forever and is left out.
+        pollfd watched[3];
+        nfds_t count = 0;
+        if (m_exit >= 0)
+            watched[count++] = { m_exit, POLLIN, 0 };
+        if (m_output >= 0 && m_outputNotifier->isEnabled())
+            watched[count++] = { m_output, POLLIN, 0 };
+        if (m_input >= 0 && !m_pending.isEmpty())
+            watched[count++] = { m_input, POLLOUT, 0 };
+        const qint64 left = deadline.remainingTime();
+        if (left == 0)
+            return false;
+        const int ready = ::poll(watched, count, left < 0 ? -1 : int(std::min<qint64>(left, INT_MAX)));
+        if (ready < 0 && errno != EINTR)
+            return false;
+        for (nfds_t i = 0; ready > 0 && i < count && m_pid > 0; ++i) {
+            if (!watched[i].revents)
+                continue;
+            if (watched[i].fd == m_exit)
+                Reap(false);
+            else if (watched[i].fd == m_output)
+                ReadOutput();
+            else if (watched[i].fd == m_input)
+                WriteInput();
+        }
+    }
+    return true;
 }
 
 void TChildProcess::ReadOutput()

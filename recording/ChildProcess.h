@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,10 @@ public:
     void Write(const QByteArray& bytes);
     // Ends the program and its group at once.
     void Kill();
+    // Blocks until the program has ended, at most until `deadline`, sleeping in the system meanwhile. Its
+    // output is read and its input written as the event loop would, and OnFinished is called from here.
+    // Returns whether it has ended.
+    bool WaitForFinished(QDeadlineTimer deadline);
 
     // Output as it is read, in chunks of at most 1 KiB.
     std::function<void(QByteArrayView chunk)> OnOutput;

@@ -104,6 +104,19 @@ void TDosCommand::SendLine(const QString& value, bool eol)
     m_process->Write(text.toUtf8());
 }
 
+void TDosCommand::Kill()
+{
+    if (m_running && m_process)
+        m_process->Kill();
+}
+
+bool TDosCommand::WaitForFinished(QDeadlineTimer deadline)
+{
+    if (m_running && m_process)
+        m_process->WaitForFinished(deadline);
+    return !m_running;
+}
+
 void TDosCommand::Report(const QList<TLineSplitter::Line>& lines)
 {
     if (!OnNewLine)

@@ -2,6 +2,7 @@
 
 #include "support/Exception.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringDecoder>
@@ -85,6 +86,11 @@ public:
     // Queues the text for the child's input, with CR LF when `eol` is set; an empty text writes nothing.
     // Raises EDosCommand when no run is active.
     void SendLine(const QString& value, bool eol);
+    // Ends the child and its process group by force; the run's end follows as for any other end.
+    void Kill();
+    // Blocks the owner's thread, without its event loop, until the run has ended or `deadline` has passed;
+    // the lines and OnTerminated are reported from here meanwhile. Returns whether no run is active.
+    bool WaitForFinished(QDeadlineTimer deadline);
 
     bool IsRunning() const { return m_running; }
     TEndStatus EndStatus() const { return m_endStatus; }

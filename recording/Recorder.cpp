@@ -5,6 +5,7 @@
 #include "support/Q.Strings.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -286,6 +287,22 @@ void TRecorder::Stop()
     // The end of the frames finishes the file as the "q" does.
     if (m_frames)
         m_frames->Finish();
+}
+
+bool TRecorder::StopAndWait(std::chrono::milliseconds limit)
+{
+    if (!FCMD || !FCMD->IsRunning())
+        return true;
+    const QDeadlineTimer deadline(limit);
+    Stop();
+    // The only wait for the encoder's end: a hanging encoder gets until the deadline, then the kill below.
+    if (FCMD->WaitForFinished(deadline))
+        return true;
+    qCWarning(lcRecorder) << "the encoder did not finish" << Output << "in time and is killed";
+    FCMD->Kill();
+    // A killed group ends at once; the runner's end still reaps it if the system is slower than this.
+    FCMD->WaitForFinished(QDeadlineTimer(std::chrono::seconds(1)));
+    return false;
 }
 
 void TRecorder::HandleNewLine(TDosCommand*, const QString& line, TOutputType type)

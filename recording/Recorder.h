@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -78,6 +79,10 @@ public:
     void Start();
     // Asks the encoder to finish; IsRunning turns false once it has written the file and ended.
     void Stop();
+    // Asks the encoder to finish and blocks this thread until it has written the file and ended, at most
+    // `limit`; an encoder still running then is killed, so that nothing of the recording goes on. For the
+    // session's end, which waits for nothing else. Returns whether the file was finished in time.
+    bool StopAndWait(std::chrono::milliseconds limit = std::chrono::seconds(3));
 
     // The encoder's arguments, in the order of its options.
     static QStringList EncoderArguments(const TEncoderInput& input);

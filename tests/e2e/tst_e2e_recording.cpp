@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <csignal>
+
 namespace {
 
 const QString Program = QStringLiteral(LUMETRA_BINARY_DIR "/lumetra");
@@ -40,8 +42,9 @@ int processesWriting(const QString& file)
 
 } // namespace
 
-// The built program recording with the real encoder: the recording survives a refused quit, and a killed
-// program leaves a finished file behind instead of an encoder that records forever.
+// The built program recording with the real encoder: the recording survives a refused quit, the session's
+// end finishes it, and a killed program leaves a finished file behind instead of an encoder that records
+// forever.
 class TestE2ERecording : public QObject
 {
     Q_OBJECT
@@ -54,6 +57,7 @@ private slots:
     void cleanup();
     void quitDuringARecordingIsRefused();
     void killedProgramLeavesAFinishedFile();
+    void sessionEndFinishesTheRecording();
 
 private:
     void startLumetra();
@@ -170,6 +174,62 @@ void TestE2ERecording::killedProgramLeavesAFinishedFile()
                        .arg(length)
                        .arg(killedAt)
                        .arg(QFileInfo(video()).size())));
+}
+
+void TestE2ERecording::sessionEndFinishesTheRecording()
+{
+    QString error;
+    QVERIFY2(haveTool(QStringLiteral("pulseaudio"), QStringLiteral("pulseaudio"), &error), qPrintable(error));
+    // With sound from a private server, as on a desktop: the encoder has two streams to finish.
+    QProcess sound;
+    sound.setProcessEnvironment(m_home->environment(m_desk.environment()));
+    sound.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sound.start(QStringLiteral("pulseaudio"),
+        { QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+            QStringLiteral("--disallow-exit"), QStringLiteral("-L"),
+            QStringLiteral("module-native-protocol-unix"), QStringLiteral("-L"),
+            QStringLiteral("module-null-sink sink_name=nul") });
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_home->runtime + QStringLiteral("/pulse/native")), 10000);
+    QSettings(m_home->config + QStringLiteral("/Brenholt/Lumetra.conf"), QSettings::IniFormat)
+        .setValue(QStringLiteral("audio"), true);
+
+    startLumetra();
+    QVERIFY(capture());
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(video()), 10000);
+    QTest::qWait(int(std::max<qint64>(0, 3000 - clock.elapsed())));
+    QCOMPARE(processesWriting(video()), 1);
+    ::kill(pid_t(m_lumetra->processId()), SIGTERM);
+    const double signalledAt = clock.elapsed() / 1000.0;
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    // A box stays until it is answered; a window seen once may be one the ending program is taking down.
+    QString box, seen;
+    while (m_lumetra->state() != QProcess::NotRunning && sinceSignal.elapsed() < 4000) {
+        const QString now = messageBox();
+        if (!now.isEmpty() && now == seen)
+            box = now;
+        seen = now;
+        m_lumetra->waitForFinished(100);
+    }
+    const qint64 ended = sinceSignal.elapsed();
+    QVERIFY2(box.isEmpty(), "a message box was shown at the session's end");
+    QVERIFY2(m_lumetra->state() == QProcess::NotRunning,
+        qPrintable(QStringLiteral("still running %1 ms after the signal").arg(ended)));
+    // Ended by itself, not by the signal's default action.
+    QCOMPARE(m_lumetra->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(processesWriting(video()), 0);
+    const double length = duration(video());
+    qInfo("%.2f s of video, signalled after %.2f s, ended %lld ms later", length, signalledAt, ended);
+    QVERIFY2(std::abs(length - signalledAt) < 1.0,
+        qPrintable(QStringLiteral("%1 s of video (%3 bytes), signalled after %2 s, ended %4 ms later")
+                       .arg(length)
+                       .arg(signalledAt)
+                       .arg(QFileInfo(video()).size())
+                       .arg(ended)));
+    sound.kill();
+    sound.waitForFinished();
 }
 
 LUMETRA_X11_TEST_MAIN(TestE2ERecording, XDesk::Server::Xvfb, true)

@@ -3,11 +3,14 @@
 #include "recording/Recorder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <ctime>
 
 namespace {
 
@@ -38,6 +41,27 @@ QByteArray box(const char* type, const QByteArray& body = {})
     return header + type + body;
 }
 
+// Processes other than zombies whose command line names the file.
+int processesNaming(const QString& file)
+{
+    int count = 0;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& pid : entries) {
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (pid.toInt() > 0 && commandLine.open(QIODevice::ReadOnly)
+            && commandLine.readAll().contains(file.toUtf8()))
+            ++count;
+    }
+    return count;
+}
+
+double cpuSeconds()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
 } // namespace
 
 // The recorder's command lines, its reading of the encoder's output, its log, and a whole run against a
@@ -59,6 +83,8 @@ private slots:
     void runAgainstAStandInEncoder();
     void regionFramesReachTheEncoder();
     void failureNamesTheEncodersLastLine();
+    void stopAndWaitReturnsWithTheFinishedFile();
+    void stopAndWaitKillsAnEncoderThatHangs();
 };
 
 void TestRecorder::encoderArguments_data()
@@ -296,6 +322,72 @@ void TestRecorder::failureNamesTheEncodersLastLine()
     recorder.Start();
     QTRY_VERIFY_WITH_TIMEOUT(!recorder.IsRunning(), 10000);
     QCOMPARE(recorder.Failure(), QStringLiteral("/ro/Q-001.mp4: Permission denied"));
+}
+
+void TestRecorder::stopAndWaitReturnsWithTheFinishedFile()
+{
+    QTemporaryDir folder;
+    const QString encoder = folder.filePath(QStringLiteral("ffmpeg"));
+    // Writes far more than a pipe holds after the "q", as a real encoder's statistics can, then the file.
+    QVERIFY(writeFile(encoder,
+        "#!/bin/sh\n"
+        "while [ \"$2\" ]; do shift; done\n"
+        "printf 'frame=1 time=00:00:01.00 bitrate=1\\r'\n"
+        "head -c 1 > /dev/null\n"
+        "sleep 0.3\n"
+        "head -c 300000 /dev/zero | tr '\\0' 'x'\n"
+        "printf '\\nlast\\n'\n"
+        "printf 'moov' > \"$1\"\n",
+        true));
+    FakeScreen screen;
+    screen.setDesktop(QImage(640, 480, QImage::Format_RGB32));
+    TRecorder recorder(screen, nullptr);
+    recorder.FFMpeg = encoder;
+    recorder.Logging = true;
+    recorder.LogFolder = [&folder] { return folder.path(); };
+    recorder.Output = folder.filePath(QStringLiteral("Q-001.mp4"));
+    recorder.Start();
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.RecTime(), QStringLiteral("00:00:01.00"), 10000);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(recorder.StopAndWait());
+    QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+    // Ended when it returns, its output read to the last line, without the event loop.
+    QVERIFY(!recorder.IsRunning());
+    QCOMPARE(recorder.Failure(), QString());
+    QCOMPARE(readFile(recorder.Output), QByteArray("moov"));
+    QVERIFY(readFile(folder.filePath(QStringLiteral("ffmpeg.log"))).endsWith("last"));
+    QCOMPARE(processesNaming(encoder), 0);
+}
+
+void TestRecorder::stopAndWaitKillsAnEncoderThatHangs()
+{
+    QTemporaryDir folder;
+    const QString encoder = folder.filePath(QStringLiteral("ffmpeg"));
+    // Never reads its input and never ends on its own.
+    QVERIFY(writeFile(encoder,
+        "#!/bin/sh\n"
+        "printf 'frame=1 time=00:00:01.00 bitrate=1\\r'\n"
+        "sleep 60\n",
+        true));
+    FakeScreen screen;
+    screen.setDesktop(QImage(640, 480, QImage::Format_RGB32));
+    TRecorder recorder(screen, nullptr);
+    recorder.FFMpeg = encoder;
+    recorder.Output = folder.filePath(QStringLiteral("Q-001.mp4"));
+    recorder.Start();
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.RecTime(), QStringLiteral("00:00:01.00"), 10000);
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuBefore = cpuSeconds();
+    QVERIFY(!recorder.StopAndWait(std::chrono::milliseconds(1500)));
+    const qint64 waited = clock.elapsed();
+    const double cpu = cpuSeconds() - cpuBefore;
+    QVERIFY2(waited >= 1400 && waited < 3000, qPrintable(QString::number(waited)));
+    // The wait sleeps: a poll loop would burn the whole second and a half.
+    QVERIFY2(cpu < 0.2, qPrintable(QString::number(cpu)));
+    QVERIFY(!recorder.IsRunning());
+    QCOMPARE(processesNaming(encoder), 0);
 }
 
 int main(int argc, char** argv)
