@@ -1,15 +1,15 @@
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
+#include "TestProgram.h"
+#include "app/CommandHandler.h"
+#include "capture/Capture.h"
+#include "capture/CaptureSource.h"
 #include "platform/InstanceProtocol.h"
-#include "platform/fake/FakePlatform.h"
+#include "targets/Targets.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
-#include <QStackedWidget>
 
 namespace {
 
@@ -27,9 +27,11 @@ QImage deskPicture()
 
 const QString CaptureFailed = QStringLiteral("캡쳐가 실패하였습니다.\r\r");
 const QString Refused = QStringLiteral("지원하지 않는 캡쳐영역입니다.");
+const QString CaptureCommand = QStringLiteral(R"({"command":"capture"})");
 
 } // namespace
 
+// The capture command from the hotkey and from other processes, through the dispatch to a PNG file.
 class TestDispatch : public QObject
 {
     Q_OBJECT
@@ -41,33 +43,44 @@ private slots:
     void fullScreenTakesTheMonitorUnderThePointer();
     void nearestMonitor_data();
     void nearestMonitor();
-    void numberedFilesFollowEachOther();
     void pointerIsPaintedOnlyWhenChosen();
     void activeWindowAndWindowControl();
     void refusedCombinations_data();
     void refusedCombinations();
-    void busyDispatchIgnoresStart();
+    void failuresAreReported_data();
+    void failuresAreReported();
     void startDuringAFailureMessageIsIgnored();
-    void saveIntoMissingFolderReportsTheFile();
-    void unreadableScreenIsReported();
-    void absentTargetsSaySoFirst();
+    void missingEncoderSaysSoWhenChosen();
     void soundBeforeAndAfter();
-    void copyDataTable_data();
-    void copyDataTable();
-    void captureCommandWhileBusyStartsNothing();
-    void userMessages();
+    void commandTable_data();
+    void commandTable();
+    void captureCommandWhileDeliveringStartsNothing();
+    void secondCopyMessages();
     void closeHidesAndQuitAsks();
 
 private:
-    QStringList savedFiles() const;
+    QStringList savedFiles() const
+    {
+        return QDir(m_home->desktop).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    QImage saved(const QString& name) const
+    {
+        return QImage(m_home->desktop + QLatin1Char('/') + name).convertToFormat(QImage::Format_RGB32);
+    }
+    QList<ShownMessage>& shown() const { return m_platform->fakeMessages.shown; }
+    qint32 command(const QString& text, quint32 param = InstanceProtocol::JsonCommand) const
+    {
+        return m_platform->fakeChannel.deliver(InstanceRequest { InstanceProtocol::WmCopyData, param, text });
+    }
 
     std::unique_ptr<TestHome> m_home;
     std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TFrmLumetra> m_form;
+    std::unique_ptr<TestProgram> m_program;
 };
 
 void TestDispatch::initTestCase()
 {
+    QApplication::setQuitOnLastWindowClosed(false);
     m_home = std::make_unique<TestHome>();
     m_home->apply();
     // No encoder here: the recordings are tried with the real one on the x11 and e2e floors.
@@ -85,38 +98,35 @@ void TestDispatch::init()
         { Monitor { QRect(1280, 0, 1920, 1080), true, QStringLiteral("DUMMY0") },
             Monitor { QRect(0, 0, 1280, 1024), false, QStringLiteral("DUMMY1") } });
     m_platform->fakeScreen.setCursor(QPoint(100, 100));
-    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
-    m_form->FormCreate();
-    m_form->SavePath = m_home->desktop;
+    m_program = std::make_unique<TestProgram>(*m_platform);
+    // The default save folder, the desktop, is where every capture below is looked for.
+    m_program->start();
 }
 
 void TestDispatch::cleanup()
 {
-    m_form.reset();
+    m_program.reset();
     m_platform.reset();
-}
-
-QStringList TestDispatch::savedFiles() const
-{
-    return QDir(m_home->desktop).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void TestDispatch::fullScreenTakesTheMonitorUnderThePointer()
 {
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
-    m_form->ChkMouse->setChecked(false);
-    m_form->Start();
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    m_program->capture();
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    QVERIFY(shown().isEmpty());
     QCOMPARE(savedFiles(), QStringList { QStringLiteral("Q-001.png") });
-    const QImage saved(m_home->desktop + QStringLiteral("/Q-001.png"));
-    QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), deskPicture().copy(0, 0, 1280, 1024));
+    QCOMPARE(saved(QStringLiteral("Q-001.png")), deskPicture().copy(0, 0, 1280, 1024));
 
-    // The pointer on the primary monitor, right of the first.
+    // The pointer on the primary monitor, right of the first; the numbers follow each other.
     m_platform->fakeScreen.setCursor(QPoint(2000, 500));
-    m_form->Start();
-    const QImage second(m_home->desktop + QStringLiteral("/Q-002.png"));
-    QCOMPARE(second.convertToFormat(QImage::Format_RGB32), deskPicture().copy(1280, 0, 1920, 1080));
+    m_program->capture();
+    m_program->capture();
+    QCOMPARE(savedFiles(),
+        (QStringList {
+            QStringLiteral("Q-001.png"), QStringLiteral("Q-002.png"), QStringLiteral("Q-003.png") }));
+    QCOMPARE(saved(QStringLiteral("Q-002.png")), deskPicture().copy(1280, 0, 1920, 1080));
 }
 
 void TestDispatch::nearestMonitor_data()
@@ -124,7 +134,6 @@ void TestDispatch::nearestMonitor_data()
     QTest::addColumn<QPoint>("point");
     QTest::addColumn<QRect>("expected");
     const QRect left(0, 0, 1280, 1024), primary(1280, 0, 1920, 1080);
-    QTest::newRow("inside the left monitor") << QPoint(10, 10) << left;
     QTest::newRow("first column of the primary") << QPoint(1280, 5) << primary;
     QTest::newRow("last column of the left") << QPoint(1279, 5) << left;
     // Outside every monitor (a pointer can be there on some servers): the closest one.
@@ -142,54 +151,40 @@ void TestDispatch::nearestMonitor()
     QCOMPARE(TCapture::NearestMonitor(monitors, point), expected);
 }
 
-void TestDispatch::numberedFilesFollowEachOther()
-{
-    m_form->Start();
-    m_form->Start();
-    m_form->Start();
-    QCOMPARE(savedFiles(),
-        (QStringList {
-            QStringLiteral("Q-001.png"), QStringLiteral("Q-002.png"), QStringLiteral("Q-003.png") }));
-}
-
 void TestDispatch::pointerIsPaintedOnlyWhenChosen()
 {
     QImage arrow(4, 4, QImage::Format_ARGB32_Premultiplied);
     arrow.fill(qRgb(255, 0, 255));
     // Hot spot at the image's bottom-right corner: the image lies up and left of the pointer position.
     m_platform->fakeScreen.setCursor(QPoint(10, 10), arrow, QPoint(3, 3));
-    m_form->ChkMouse->setChecked(true);
-    m_form->Start();
-    const QImage with
-        = QImage(m_home->desktop + QStringLiteral("/Q-001.png")).convertToFormat(QImage::Format_RGB32);
+    QVERIFY(m_program->checked(QStringLiteral("ChkMouse")));
+    m_program->capture();
+    const QImage with = saved(QStringLiteral("Q-001.png"));
     QCOMPARE(with.pixel(7, 7), qRgb(255, 0, 255));
     QCOMPARE(with.pixel(10, 10), qRgb(255, 0, 255));
     QCOMPARE(with.pixel(11, 11), deskPicture().pixel(11, 11));
     QCOMPARE(with.pixel(6, 6), deskPicture().pixel(6, 6));
 
-    m_form->ChkMouse->setChecked(false);
-    m_form->Start();
-    const QImage without
-        = QImage(m_home->desktop + QStringLiteral("/Q-002.png")).convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(without.pixel(10, 10), deskPicture().pixel(10, 10));
+    m_program->click(QStringLiteral("ChkMouse"));
+    QVERIFY(!m_program->settings().showPointer());
+    m_program->capture();
+    QCOMPARE(saved(QStringLiteral("Q-002.png")).pixel(10, 10), deskPicture().pixel(10, 10));
 }
 
 void TestDispatch::activeWindowAndWindowControl()
 {
-    m_form->ChkMouse->setChecked(false);
+    m_program->click(QStringLiteral("ChkMouse"));
     m_platform->fakeScreen.addWindow(0x111, QRect(1300, 50, 200, 100));
     m_platform->fakeScreen.addWindow(0x222, QRect(100, 600, 50, 40));
     m_platform->fakeScreen.setActiveWindow(0x111);
-    m_form->ChkArea->setCurrentIndex(csActiveWindow);
-    m_form->Start();
-    QImage saved(m_home->desktop + QStringLiteral("/Q-001.png"));
-    QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), deskPicture().copy(1300, 50, 200, 100));
+    m_program->chooseSource(csActiveWindow);
+    m_program->capture();
+    QCOMPARE(saved(QStringLiteral("Q-001.png")), deskPicture().copy(1300, 50, 200, 100));
 
     m_platform->fakeScreen.setCursor(QPoint(120, 610));
-    m_form->ChkArea->setCurrentIndex(csWindowControl);
-    m_form->Start();
-    saved = QImage(m_home->desktop + QStringLiteral("/Q-002.png"));
-    QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), deskPicture().copy(100, 600, 50, 40));
+    m_program->chooseSource(csWindowControl);
+    m_program->capture();
+    QCOMPARE(saved(QStringLiteral("Q-002.png")), deskPicture().copy(100, 600, 50, 40));
 }
 
 void TestDispatch::refusedCombinations_data()
@@ -213,246 +208,231 @@ void TestDispatch::refusedCombinations()
     QFETCH(int, source);
     QFETCH(int, target);
     QFETCH(bool, refused);
-    m_form->ChkArea->setCurrentIndex(source);
-    m_form->ChkSaveTo->setCurrentIndex(target);
-    m_form->Start();
+    // Set without the lists' own handling: no web page window opens, and MP4 stays chosen although its
+    // encoder is missing (as when it goes after being chosen).
+    m_program->list(QStringLiteral("ChkArea"))->setCurrentIndex(source);
+    m_program->list(QStringLiteral("ChkSaveTo"))->setCurrentIndex(target);
+    // Through the command channel: a refused combination still counts as carried out.
+    QCOMPARE(command(CaptureCommand), 1);
     if (refused) {
-        QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-        const ShownMessage& message = m_platform->fakeMessages.shown.first();
-        QCOMPARE(message.icon, MessageIcon::Information);
-        QCOMPARE(message.text, Refused);
-        QCOMPARE(message.title, m_form->windowTitle());
+        QCOMPARE(shown().size(), 1);
+        QCOMPARE(shown().first().icon, MessageIcon::Information);
+        QCOMPARE(shown().first().text, Refused);
+        QCOMPARE(shown().first().title, m_program->window().windowTitle());
     } else {
-        for (const ShownMessage& message : std::as_const(m_platform->fakeMessages.shown))
+        for (const ShownMessage& message : std::as_const(shown()))
             QVERIFY(message.text != Refused);
     }
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    QVERIFY(!m_program->program().recording().IsRecording());
     QVERIFY(savedFiles().isEmpty());
 }
 
-void TestDispatch::busyDispatchIgnoresStart()
+void TestDispatch::failuresAreReported_data()
 {
-    for (auto status : { TFrmLumetra::stRunning, TFrmLumetra::stBusy }) {
-        m_form->FStatus = status;
-        m_form->Start();
-        QCOMPARE(m_form->FStatus, status);
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing folder") << "folder" << QString(); // the reason names the file
+    QTest::newRow("unreadable screen") << "screen" << QStringLiteral("The screen could not be read.");
+    // The region source without its frame: an empty picture.
+    QTest::newRow("region without frame") << "region" << QString();
+}
+
+void TestDispatch::failuresAreReported()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, reason);
+    const QString missing = m_home->root + QStringLiteral("/missing");
+    m_program->click(QStringLiteral("ChkSound3"));
+    if (failure == QLatin1String("folder"))
+        m_program->settings().setSaveFolder(missing);
+    else if (failure == QLatin1String("screen"))
+        m_platform->fakeScreen.setBroken(true);
+    else
+        m_program->list(QStringLiteral("ChkArea"))->setCurrentIndex(csRegion);
+    m_program->capture();
+    QCOMPARE(shown().size(), 1);
+    const ShownMessage& message = shown().first();
+    QCOMPARE(message.icon, MessageIcon::Error);
+    QVERIFY2(message.text.startsWith(CaptureFailed), qPrintable(message.text));
+    if (!reason.isEmpty())
+        QCOMPARE(message.text, CaptureFailed + reason);
+    if (failure == QLatin1String("folder")) {
+        QVERIFY2(message.text.contains(missing + QStringLiteral("/Q-001.png")), qPrintable(message.text));
+        QVERIFY(!QDir(missing).exists());
     }
+    // No after-capture sound for a capture that failed.
+    QCOMPARE(m_platform->fakeSound.plays, 0);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
     QVERIFY(savedFiles().isEmpty());
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
-    QCOMPARE(m_platform->fakeScreen.copyCount(), 0);
 }
 
 void TestDispatch::startDuringAFailureMessageIsIgnored()
 {
-    m_form->SavePath = m_home->root + QStringLiteral("/missing");
+    m_program->settings().setSaveFolder(m_home->root + QStringLiteral("/missing"));
     int nested = 0;
     m_platform->fakeMessages.whileShown = [&](const ShownMessage&) {
         // The hotkey pressed again while the box is open.
         ++nested;
-        QCOMPARE(m_form->FStatus, TFrmLumetra::stRunning);
-        m_form->Start();
+        QCOMPARE(m_program->state(), CaptureDispatcher::State::Capturing);
+        m_program->capture();
     };
-    m_form->Start();
+    m_program->capture();
     QCOMPARE(nested, 1);
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(shown().size(), 1);
+    QCOMPARE(m_platform->fakeScreen.copyCount(), 1);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
 }
 
-void TestDispatch::saveIntoMissingFolderReportsTheFile()
+void TestDispatch::missingEncoderSaysSoWhenChosen()
 {
-    const QString missing = m_home->root + QStringLiteral("/missing");
-    m_form->SavePath = missing;
-    m_form->Start();
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    const ShownMessage& message = m_platform->fakeMessages.shown.first();
-    QCOMPARE(message.icon, MessageIcon::Error);
-    QVERIFY2(message.text.startsWith(CaptureFailed), qPrintable(message.text));
-    QVERIFY2(message.text.contains(missing + QStringLiteral("/Q-001.png")), qPrintable(message.text));
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
-    QVERIFY(!QDir(missing).exists());
-}
-
-void TestDispatch::unreadableScreenIsReported()
-{
-    m_platform->fakeScreen.setBroken(true);
-    m_form->Start();
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    QCOMPARE(m_platform->fakeMessages.shown.first().text,
-        CaptureFailed + QStringLiteral("The screen could not be read."));
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
-    QVERIFY(savedFiles().isEmpty());
-}
-
-void TestDispatch::absentTargetsSaySoFirst()
-{
-    // What this version does not have says so before anything happens: no sound, no screen read, no file.
-    m_form->ChkSound2->setChecked(true);
-    auto saysSo = [&](const QString& text) {
-        QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-        QCOMPARE(m_platform->fakeMessages.shown.first().text, text);
-        QCOMPARE(m_platform->fakeMessages.shown.first().icon, MessageIcon::Information);
-        QCOMPARE(m_platform->fakeSound.plays, 0);
-        QCOMPARE(m_platform->fakeScreen.copyCount(), 0);
-        QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
-        QVERIFY(savedFiles().isEmpty());
-        m_platform->fakeMessages.shown.clear();
-    };
-    // MP4 without its encoder: the command does nothing visible; choosing it names the missing encoder.
-    m_form->ChkSaveTo->setCurrentIndex(stMP4);
-    m_form->Start();
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
-    QVERIFY(!m_form->IsRecording());
-    m_form->ChkSaveToChange();
-    saysSo(QStringLiteral("\"ffmpeg\" 파일이 없습니다."));
-    QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
+    // Chosen in the list, MP4 names the missing encoder and the list goes back to PNG, which is stored.
+    m_program->click(QStringLiteral("ChkSound2"));
+    m_program->chooseTarget(stMP4);
+    QCOMPARE(shown().size(), 1);
+    QCOMPARE(shown().first().text, QStringLiteral("\"ffmpeg\" 파일이 없습니다."));
+    QCOMPARE(shown().first().icon, MessageIcon::Information);
+    QCOMPARE(m_platform->fakeShell.opened.size(), 1);
     QCOMPARE(m_platform->fakeShell.opened.last().query(), QStringLiteral("app=lumetra&msg=ffmpegnotfound"));
-    // Text recognition without a language.
-    const QString noLanguage = QStringLiteral("OCR 을 지원하지 않는 윈도우 환경입니다.");
-    m_form->ChkSaveTo->setCurrentIndex(stTXT);
-    m_form->Start();
-    saysSo(noLanguage);
-    // Chosen in the list, the target goes back to PNG, which is what is stored.
-    m_form->ChkSaveToChange();
-    saysSo(noLanguage);
-    QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
+    QCOMPARE(m_program->target(), int(stPNG));
+    QCOMPARE(m_program->settings().target(), int(stPNG));
 
-    // With the region source and no frame, the bitmap is empty and nothing is written.
-    m_form->ChkArea->setCurrentIndex(csRegion);
-    m_form->Start();
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    QVERIFY(m_platform->fakeMessages.shown.first().text.startsWith(CaptureFailed));
+    // Still set in the list, the capture command does nothing visible: no sound, no screen read, no file.
+    shown().clear();
+    m_program->list(QStringLiteral("ChkSaveTo"))->setCurrentIndex(stMP4);
+    m_program->capture();
+    QVERIFY(shown().isEmpty());
+    QCOMPARE(m_platform->fakeSound.plays, 0);
+    QCOMPARE(m_platform->fakeScreen.copyCount(), 0);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    QVERIFY(!m_program->program().recording().IsRecording());
     QVERIFY(savedFiles().isEmpty());
 }
 
 void TestDispatch::soundBeforeAndAfter()
 {
-    struct Case
-    {
-        QAction* item;
-        int plays;
-    };
-    for (const Case& c :
-        { Case { m_form->ChkSound1, 0 }, Case { m_form->ChkSound2, 1 }, Case { m_form->ChkSound3, 1 } }) {
-        for (QAction* item : { m_form->ChkSound1, m_form->ChkSound2, m_form->ChkSound3 })
-            item->setChecked(item == c.item);
+    const std::pair<const char*, int> cases[]
+        = { { "ChkSound1", 0 }, { "ChkSound2", 1 }, { "ChkSound3", 1 } };
+    for (const auto& [item, plays] : cases) {
+        m_program->click(QLatin1String(item));
         m_platform->fakeSound.plays = 0;
-        m_form->Start();
-        QCOMPARE(m_platform->fakeSound.plays, c.plays);
+        m_program->capture();
+        QVERIFY2(m_platform->fakeSound.plays == plays, item);
     }
     QVERIFY(m_platform->fakeSound.lastWave.startsWith("RIFF"));
-    // After a failed save the after-capture sound stays silent.
-    m_form->SavePath = m_home->root + QStringLiteral("/missing");
-    m_platform->fakeSound.plays = 0;
-    m_form->Start();
-    QCOMPARE(m_platform->fakeSound.plays, 0);
+    QCOMPARE(savedFiles().size(), 3);
 }
 
-void TestDispatch::copyDataTable_data()
+void TestDispatch::commandTable_data()
 {
-    QTest::addColumn<quint32>("dwData");
+    QTest::addColumn<quint32>("param");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("answer");
     QTest::addColumn<int>("files");
     QTest::addColumn<int>("opened");
-    QTest::newRow("capture") << 1u << R"({"command":"capture"})" << 1 << 1 << 0;
+    QTest::newRow("capture") << 1u << CaptureCommand << 1 << 1 << 0;
     QTest::newRow("about") << 1u << R"({"command":"about"})" << 1 << 0 << 1;
     QTest::newRow("extra members are fine") << 1u << R"( {"x":[1,2],"command":"capture"} )" << 1 << 1 << 0;
-    QTest::newRow("wrong dwData") << 2u << R"({"command":"capture"})" << 0 << 0 << 0;
+    QTest::newRow("wrong parameter") << 2u << CaptureCommand << 0 << 0 << 0;
     QTest::newRow("empty text") << 1u << "" << 0 << 0 << 0;
     QTest::newRow("not JSON") << 1u << "capture" << 0 << 0 << 0;
     QTest::newRow("array") << 1u << R"([{"command":"capture"}])" << 0 << 0 << 0;
-    QTest::newRow("number") << 1u << "42" << 0 << 0 << 0;
     QTest::newRow("string") << 1u << R"("capture")" << 0 << 0 << 0;
     QTest::newRow("capital C") << 1u << R"({"command":"Capture"})" << 0 << 0 << 0;
     QTest::newRow("unknown command") << 1u << R"({"command":"show"})" << 0 << 0 << 0;
     QTest::newRow("missing command") << 1u << R"({"order":"capture"})" << 0 << 0 << 0;
     QTest::newRow("command not text") << 1u << R"({"command":{"capture":1}})" << 0 << 0 << 0;
-    QTest::newRow("command a number") << 1u << R"({"command":1})" << 0 << 0 << 0;
     QTest::newRow("trailing garbage") << 1u << R"({"command":"capture"}x)" << 0 << 0 << 0;
 }
 
-void TestDispatch::copyDataTable()
+void TestDispatch::commandTable()
 {
-    QFETCH(quint32, dwData);
+    QFETCH(quint32, param);
     QFETCH(QString, text);
     QFETCH(int, answer);
     QFETCH(int, files);
     QFETCH(int, opened);
-    const qint32 result
-        = m_platform->fakeChannel.deliver(InstanceRequest { InstanceProtocol::WmCopyData, dwData, text });
-    QCOMPARE(result, answer);
+    QCOMPARE(command(text, param), answer);
     QCOMPARE(savedFiles().size(), files);
     QCOMPARE(m_platform->fakeShell.opened.size(), opened);
     if (opened)
         QCOMPARE(m_platform->fakeShell.opened.first().query(), QStringLiteral("v=1.0.0.1"));
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
 }
 
-void TestDispatch::captureCommandWhileBusyStartsNothing()
+void TestDispatch::captureCommandWhileDeliveringStartsNothing()
 {
-    m_form->FStatus = TFrmLumetra::stRunning;
-    const qint32 result = m_platform->fakeChannel.deliver(
-        InstanceRequest { InstanceProtocol::WmCopyData, 1, QStringLiteral(R"({"command":"capture"})") });
-    QCOMPARE(result, 1);
-    QVERIFY(savedFiles().isEmpty());
-    // A refused combination still answers 1: the command was carried out.
-    m_form->FStatus = TFrmLumetra::stIdle;
-    m_form->ChkArea->setCurrentIndex(csDrag);
-    m_form->ChkSaveTo->setCurrentIndex(stMP4);
-    QCOMPARE(m_form->WMCopyData(1, QStringLiteral(R"({"command":"capture"})")), 1);
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+    // An upload the store does not answer yet keeps the dispatch busy.
+    m_platform->fakeHttp.respond = [](const FakeHttpClient::Seen&) {
+        return HttpReply { {}, 200, R"({"status":"success","url":"http:\/\/img.example\/a.png"})" };
+    };
+    m_platform->fakeHttp.hold();
+    m_program->chooseTarget(stImageStore);
+    m_program->capture();
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Delivering);
+    const int copies = m_platform->fakeScreen.copyCount();
+    // Answered as carried out, but nothing is taken.
+    QCOMPARE(command(CaptureCommand), 1);
+    QCOMPARE(m_platform->fakeScreen.copyCount(), copies);
+    QVERIFY(shown().isEmpty());
+    m_platform->fakeHttp.release();
+    QTRY_COMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    QCOMPARE(m_platform->fakeShell.opened, QList<QUrl> { QUrl(QStringLiteral("http://img.example/a.png")) });
 }
 
-void TestDispatch::userMessages()
+void TestDispatch::secondCopyMessages()
 {
-    QSignalSpy closed(m_form.get(), &TFrmLumetra::closed);
-    m_form->hide();
-    m_platform->fakeChannel.deliver(InstanceRequest { InstanceProtocol::WmUser, 1, {} });
-    QVERIFY(m_form->isVisible());
+    QSignalSpy ended(&m_program->program(), &Lumetra::ended);
+    auto windowMessage = [&](quint32 param) {
+        return m_platform->fakeChannel.deliver(InstanceRequest { InstanceProtocol::WmUser, param, {} });
+    };
+    m_program->window().hide();
+    windowMessage(InstanceProtocol::ShowCommand);
+    QVERIFY(m_program->window().isVisible());
     QCOMPARE(m_platform->fakeWindows.foregrounds, 1);
-    m_platform->fakeChannel.deliver(InstanceRequest { InstanceProtocol::WmUser, 3, {} });
-    QVERIFY(m_form->isVisible());
-    QCOMPARE(closed.size(), 0);
-    m_platform->fakeChannel.deliver(InstanceRequest { InstanceProtocol::WmUser, 2, {} });
-    QVERIFY(m_form->FCanClose);
-    QCOMPARE(closed.size(), 1);
+    windowMessage(3);
+    QVERIFY(m_program->window().isVisible());
+    QCOMPARE(ended.size(), 0);
+    windowMessage(InstanceProtocol::QuitCommand);
+    QCOMPARE(ended.size(), 1);
 
-    // Before the window is set up, a second copy's messages are ignored.
-    FakePlatform early;
-    TFrmLumetra fresh(early, QStringList());
-    fresh.hide();
-    QCOMPARE(fresh.WMUser(1), 0);
-    QVERIFY(!fresh.isVisible());
+    // Before the program has its notification-area icon, a second copy's messages are ignored.
+    CommandHandler early;
+    QSignalSpy shows(&early, &CommandHandler::showRequested);
+    QSignalSpy quits(&early, &CommandHandler::quitRequested);
+    QCOMPARE(
+        early.handle(InstanceRequest { InstanceProtocol::WmUser, InstanceProtocol::ShowCommand, {} }), 0);
+    QCOMPARE(
+        early.handle(InstanceRequest { InstanceProtocol::WmUser, InstanceProtocol::QuitCommand, {} }), 0);
+    QCOMPARE(shows.size() + quits.size(), 0);
 }
 
 void TestDispatch::closeHidesAndQuitAsks()
 {
-    QSignalSpy closed(m_form.get(), &TFrmLumetra::closed);
-    m_form->show();
-    m_form->close();
-    QVERIFY(!m_form->isVisible());
-    QCOMPARE(closed.size(), 0);
-    QVERIFY(!m_form->FCanClose);
+    QSignalSpy ended(&m_program->program(), &Lumetra::ended);
+    m_program->window().show();
+    m_program->window().close();
+    QVERIFY(!m_program->window().isVisible());
+    QCOMPARE(ended.size(), 0);
 
-    m_form->show();
+    m_program->window().show();
     m_platform->fakeMessages.answers = { MessageResult::No };
-    m_form->N10Click();
-    QCOMPARE(m_platform->fakeMessages.shown.last().buttons, MessageButtons::YesNo);
-    QCOMPARE(m_platform->fakeMessages.shown.last().icon, MessageIcon::Question);
-    QCOMPARE(m_platform->fakeMessages.shown.last().text, QStringLiteral("정말 종료하시겠습니까?"));
-    QCOMPARE(closed.size(), 0);
-    QVERIFY(!m_form->FCanClose);
+    m_program->click(QStringLiteral("N10"));
+    QCOMPARE(shown().last().buttons, MessageButtons::YesNo);
+    QCOMPARE(shown().last().icon, MessageIcon::Question);
+    QCOMPARE(shown().last().text, QStringLiteral("정말 종료하시겠습니까?"));
+    QCOMPARE(ended.size(), 0);
+    QVERIFY(m_program->window().isVisible());
     m_platform->fakeMessages.answers = { MessageResult::Yes };
-    m_form->N10Click();
-    QCOMPARE(closed.size(), 1);
+    m_program->click(QStringLiteral("N10"));
+    QCOMPARE(ended.size(), 1);
 
     // Log-off ends the program without a question.
-    m_form->show();
-    const int boxes = int(m_platform->fakeMessages.shown.size());
-    QCOMPARE(m_form->WMQueryEndSession(), 1);
-    QCOMPARE(closed.size(), 2);
-    QCOMPARE(m_platform->fakeMessages.shown.size(), boxes);
+    m_program->window().show();
+    const auto boxes = shown().size();
+    m_platform->fakeSession.end();
+    QCOMPARE(ended.size(), 2);
+    QCOMPARE(shown().size(), boxes);
 }
 
 LUMETRA_OFFSCREEN_TEST_MAIN(TestDispatch)

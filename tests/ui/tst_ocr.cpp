@@ -1,12 +1,11 @@
 #include "Pictures.h"
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
-#include "platform/fake/FakePlatform.h"
+#include "TestProgram.h"
+#include "ocr/RtOcr.h"
 #include "support/Q.Config.h"
+#include "targets/Targets.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QDir>
 #include <QSettings>
 
@@ -74,7 +73,7 @@ private slots:
     void withoutLanguagesTxtFallsBackToPng();
 
 private:
-    void startForm(const QList<OcrLanguage>& languages, const QVariant& storedLanguage = {});
+    void startProgram(const QList<OcrLanguage>& languages, const QVariant& storedLanguage = {});
     void captureToTxt();
     QStringList savedFiles() const
     {
@@ -83,7 +82,7 @@ private:
 
     std::unique_ptr<TestHome> m_home;
     std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TFrmLumetra> m_form;
+    std::unique_ptr<TestProgram> m_program;
 };
 
 void TestOcr::initTestCase()
@@ -103,27 +102,25 @@ void TestOcr::init()
 
 void TestOcr::cleanup()
 {
-    m_form.reset();
+    m_program.reset();
     m_platform.reset();
 }
 
-void TestOcr::startForm(const QList<OcrLanguage>& languages, const QVariant& storedLanguage)
+void TestOcr::startProgram(const QList<OcrLanguage>& languages, const QVariant& storedLanguage)
 {
     m_platform->fakeOcr.installed = languages;
     if (storedLanguage.isValid())
         QSettings(m_home->config + QStringLiteral("/Brenholt/Lumetra.conf"), QSettings::IniFormat)
             .setValue(QStringLiteral("language_ocr"), storedLanguage);
-    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
-    m_form->FormCreate();
-    m_form->SavePath = m_home->desktop;
-    m_form->ChkMouse->setChecked(false);
+    m_program = std::make_unique<TestProgram>(*m_platform);
+    m_program->start();
+    m_program->click(QStringLiteral("ChkMouse"));
 }
 
 void TestOcr::captureToTxt()
 {
-    m_form->ChkSaveTo->setCurrentIndex(stTXT);
-    m_form->ChkSaveToChange();
-    m_form->Start();
+    m_program->chooseTarget(stTXT);
+    m_program->capture();
 }
 
 void TestOcr::rectangleChecks_data()
@@ -256,22 +253,21 @@ void TestOcr::txtFileFromTheLines()
 {
     QFETCH(QStringList, lines);
     QFETCH(QByteArray, bytes);
-    startForm({ Korean, English }, 1);
-    m_form->ChkSound3->setChecked(true);
-    m_form->ChkSound2->setChecked(false);
+    startProgram({ Korean, English }, 1);
+    m_program->click(QStringLiteral("ChkSound3"));
     captureToTxt();
-    // The capture has gone to the engine, enlarged three times; the window waits for it.
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stRunning);
+    // The capture has gone to the engine, enlarged three times, in the chosen language; the dispatch
+    // waits for it.
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Delivering);
     QCOMPARE(m_platform->fakeOcr.packs, QStringList { QStringLiteral("eng") });
     QCOMPARE(m_platform->fakeOcr.pictures.first().size(), QSize(1920, 1440));
-    QVERIFY(m_form->RtOcr->Picture().isNull());
     QCOMPARE(m_platform->fakeSound.plays, 0);
     // A capture command meanwhile starts nothing.
-    m_form->Start();
+    m_program->capture();
     QCOMPARE(m_platform->fakeOcr.pictures.size(), 1);
 
     QVERIFY(m_platform->fakeOcr.finish(completed(lines)));
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
     QCOMPARE(savedFiles(), QStringList { QStringLiteral("Q-001.txt") });
     QCOMPARE(readFile(m_home->desktop + QStringLiteral("/Q-001.txt")), bytes);
     QCOMPARE(m_platform->fakeSound.plays, 1);
@@ -288,34 +284,33 @@ void TestOcr::failedRecognitionWritesNothing_data()
 void TestOcr::failedRecognitionWritesNothing()
 {
     QFETCH(int, status);
-    startForm({ English });
-    m_form->ChkSound3->setChecked(true);
-    m_form->ChkSound2->setChecked(false);
+    startProgram({ English });
+    m_program->click(QStringLiteral("ChkSound3"));
     // Finished by the engine on the next turn of the event loop, as a real one does.
     m_platform->fakeOcr.autoFinish = ended(OcrOutcome::Status(status));
     captureToTxt();
-    QTRY_COMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QTRY_COMPARE(m_program->state(), CaptureDispatcher::State::Idle);
     QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
     const ShownMessage& message = m_platform->fakeMessages.shown.first();
     QCOMPARE(message.icon, MessageIcon::Error);
     QCOMPARE(message.text, CaptureFailed + QStringLiteral("OCR failed."));
     QVERIFY(savedFiles().isEmpty());
     QCOMPARE(m_platform->fakeSound.plays, 0);
-    // The window takes the next capture.
+    // The program takes the next capture.
     m_platform->fakeOcr.autoFinish = completed({ QStringLiteral("x") });
-    m_form->Start();
+    m_program->capture();
     QTRY_COMPARE(savedFiles(), QStringList { QStringLiteral("Q-001.txt") });
 }
 
 void TestOcr::failedWriteIsReported()
 {
-    startForm({ English });
+    startProgram({ English });
     captureToTxt();
     // The folder goes while the engine works.
     const QString missing = m_home->root + QStringLiteral("/gone");
-    m_form->SavePath = missing;
+    m_program->settings().setSaveFolder(missing);
     QVERIFY(m_platform->fakeOcr.finish(completed({ QStringLiteral("text") })));
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
     QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
     const QString text = m_platform->fakeMessages.shown.first().text;
     QVERIFY2(text.startsWith(CaptureFailed) && text.contains(missing + QStringLiteral("/Q-001.txt")),
@@ -338,36 +333,56 @@ void TestOcr::storedLanguageOutsideTheList()
 {
     QFETCH(QVariant, stored);
     QFETCH(int, selected);
-    startForm({ Korean, English }, stored);
-    QCOMPARE(m_form->ChkOCR_lang->count(), 2);
-    QCOMPARE(m_form->ChkOCR_lang->itemText(0), QStringLiteral("Korean"));
-    QCOMPARE(m_form->ChkOCR_lang->currentIndex(), selected);
+    startProgram({ Korean, English }, stored);
+    QComboBox* languages = m_program->list(QStringLiteral("ChkOCR_lang"));
+    QCOMPARE(languages->count(), 2);
+    QCOMPARE(languages->itemText(0), QStringLiteral("Korean"));
+    QCOMPARE(languages->currentIndex(), selected);
     captureToTxt();
     if (selected >= 0) {
-        QCOMPARE(m_platform->fakeOcr.packs.size(), 1);
+        QCOMPARE(m_platform->fakeOcr.packs,
+            QStringList { selected == 0 ? QStringLiteral("kor") : QStringLiteral("eng") });
         return;
     }
     // No entry is chosen: nothing is read outside the list, and the capture says why it failed.
     QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
     QCOMPARE(m_platform->fakeMessages.shown.first().text,
         CaptureFailed + QStringLiteral("Language not available"));
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
     QVERIFY(m_platform->fakeOcr.pictures.isEmpty());
-    QVERIFY(m_form->RtOcr->Picture().isNull());
+    // The program takes the next capture once a language is picked.
+    m_program->pick(QStringLiteral("ChkOCR_lang"), 0);
+    m_program->capture();
+    QCOMPARE(m_platform->fakeOcr.packs, QStringList { QStringLiteral("kor") });
 }
 
 void TestOcr::withoutLanguagesTxtFallsBackToPng()
 {
-    startForm({});
-    QCOMPARE(m_form->ChkOCR_lang->count(), 0);
-    m_form->ChkSaveTo->setCurrentIndex(stTXT);
-    m_form->ChkSaveToChange();
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    const ShownMessage& message = m_platform->fakeMessages.shown.first();
-    QCOMPARE(message.icon, MessageIcon::Information);
-    QCOMPARE(message.text, NoOcr);
-    QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
-    QVERIFY(!m_form->ChkOCR_lang->isVisibleTo(m_form.get()));
+    startProgram({});
+    m_program->click(QStringLiteral("ChkSound2"));
+    QCOMPARE(m_program->list(QStringLiteral("ChkOCR_lang"))->count(), 0);
+    auto saysSo = [&] {
+        QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
+        const ShownMessage& message = m_platform->fakeMessages.shown.first();
+        QCOMPARE(message.icon, MessageIcon::Information);
+        QCOMPARE(message.text, NoOcr);
+        m_platform->fakeMessages.shown.clear();
+    };
+    // Still set in the list (as from an earlier start), the capture says so before anything happens: no
+    // sound, no screen read, no file.
+    m_program->list(QStringLiteral("ChkSaveTo"))->setCurrentIndex(stTXT);
+    m_program->capture();
+    saysSo();
+    QCOMPARE(m_platform->fakeSound.plays, 0);
+    QCOMPARE(m_platform->fakeScreen.copyCount(), 0);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    QVERIFY(savedFiles().isEmpty());
+
+    // Chosen in the list, the target goes back to PNG, which is what is stored.
+    m_program->chooseTarget(stTXT);
+    saysSo();
+    QCOMPARE(m_program->target(), int(stPNG));
+    QVERIFY(!m_program->list(QStringLiteral("ChkOCR_lang"))->isVisibleTo(&m_program->window()));
     QCOMPARE(TConfig().ReadInteger(QStringLiteral("saveto"), -1), int(stPNG));
 }
 

@@ -2,17 +2,14 @@
 #include "SmallMount.h"
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
-#include "platform/fake/FakePlatform.h"
-#include "sharing/ImageBox.h"
+#include "TestProgram.h"
 #include "support/Q.Translate.h"
 #include "support/Q.TrayIcon.h"
+#include "targets/FloatingTarget.h"
+#include "targets/Targets.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
-#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -67,12 +64,18 @@ private slots:
     void floatingWindowLiesOverItsCapture();
     void deleteOneOrAll();
     void closingOnlyHides();
-    void fiftyWindowsComeAndGo();
     void saveWritesTheChosenType();
     void saveIntoAReadOnlyFolderSaysWhy();
 
 private:
-    TFrmFloating* openFloating(const QRect& rect);
+    FloatingTarget& floating() const { return m_program->dispatcher().targets().floating(); }
+    // A capture of the rectangle handed to the floating target, as the dispatch hands it.
+    TFrmFloating* openFloating(const QRect& rect) const
+    {
+        Shot shot { m_desk.copy(rect), rect };
+        floating().deliver(shot);
+        return floating().windows().back().get();
+    }
     // The requests to the image store, without the update check that every start makes.
     QList<FakeHttpClient::Seen> uploads() const
     {
@@ -82,10 +85,11 @@ private:
         });
         return found;
     }
+    QList<ShownMessage>& shown() const { return m_platform->fakeMessages.shown; }
 
     std::unique_ptr<TestHome> m_home;
     std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TFrmLumetra> m_form;
+    std::unique_ptr<TestProgram> m_program;
     QImage m_desk;
 };
 
@@ -104,15 +108,14 @@ void TestSharing::init()
     QDir().mkpath(m_home->desktop);
     m_platform = std::make_unique<FakePlatform>();
     m_platform->fakeScreen.setDesktop(m_desk);
-    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
-    m_form->FormCreate();
-    m_form->SavePath = m_home->desktop;
-    m_form->ChkMouse->setChecked(false);
+    m_program = std::make_unique<TestProgram>(*m_platform);
+    m_program->start();
+    m_program->click(QStringLiteral("ChkMouse"));
 }
 
 void TestSharing::cleanup()
 {
-    m_form.reset();
+    m_program.reset();
     m_platform.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -121,33 +124,34 @@ void TestSharing::uploadRunsWhileTheWindowGoesOn()
 {
     m_platform->fakeHttp.respond = [](const FakeHttpClient::Seen&) { return stored(); };
     m_platform->fakeHttp.hold();
-    for (QAction* item : { m_form->ChkSound1, m_form->ChkSound2, m_form->ChkSound3 })
-        item->setChecked(item == m_form->ChkSound3);
-    m_form->ChkSaveTo->setCurrentIndex(stImageStore);
+    m_program->click(QStringLiteral("ChkSound3"));
+    m_program->chooseTarget(stImageStore);
     // A panel along the bottom.
     m_platform->fakeScreen.setWorkArea(QRect(0, 0, 1920, 1040));
-    m_form->Start();
+    m_program->capture();
 
     // The sound comes first; the strip shows and fills while the store has not answered yet.
     QCOMPARE(m_platform->fakeSound.plays, 1);
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stRunning);
-    QWidget* shown = strip();
-    QVERIFY(shown && shown->isVisible());
-    QCOMPARE(shown->geometry(), QRect(0, 1010, 1920, 30));
-    auto gauge = shown->findChild<QProgressBar*>();
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Delivering);
+    QWidget* shownStrip = strip();
+    QVERIFY(shownStrip && shownStrip->isVisible());
+    // Along the bottom of the work area, above the panel, the whole width.
+    QCOMPARE(shownStrip->geometry().bottom(), 1039);
+    QCOMPARE(shownStrip->width(), 1920);
+    auto gauge = shownStrip->findChild<QProgressBar*>();
     QTRY_VERIFY(gauge->maximum() > 1000 && gauge->value() == gauge->maximum());
     QCOMPARE(qint64(gauge->maximum()), uploads().value(0).body.size());
 
     // Held off: a second capture takes nothing and sends nothing.
     const int copies = m_platform->fakeScreen.copyCount();
-    m_form->Start();
+    m_program->capture();
     QCOMPARE(m_platform->fakeScreen.copyCount(), copies);
     QCOMPARE(uploads().size(), 1);
 
     m_platform->fakeHttp.release();
-    QTRY_COMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QTRY_COMPARE(m_program->state(), CaptureDispatcher::State::Idle);
     QCOMPARE(m_platform->fakeShell.opened, QList<QUrl> { QUrl(Address) });
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+    QVERIFY(shown().isEmpty());
     QVERIFY(!strip());
     // Nothing kept here, nothing on the clipboard; the sound played once.
     QVERIFY(QDir(m_home->desktop).isEmpty());
@@ -164,44 +168,41 @@ void TestSharing::failedUploadSaysSo()
     m_platform->fakeHttp.respond = [](const FakeHttpClient::Seen&) { return HttpReply { {}, 500, "busy" }; };
     bool stripDuringBox = false;
     m_platform->fakeMessages.whileShown = [&](const ShownMessage&) { stripDuringBox = strip() != nullptr; };
-    m_form->ChkSaveTo->setCurrentIndex(stImageStore);
-    m_form->Start();
-    QTRY_COMPARE(m_form->FStatus, TFrmLumetra::stIdle);
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    const ShownMessage& box = m_platform->fakeMessages.shown.first();
+    m_program->chooseTarget(stImageStore);
+    m_program->capture();
+    QTRY_COMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    QCOMPARE(shown().size(), 1);
+    const ShownMessage& box = shown().first();
     QCOMPARE(box.icon, MessageIcon::Error);
     QCOMPARE(box.text, TranslateText(QStringLiteral("이미지 업로드를 실패하였습니다.")));
-    QCOMPARE(box.title, m_form->windowTitle());
+    QCOMPARE(box.title, m_program->window().windowTitle());
     QVERIFY(stripDuringBox);
     QVERIFY(!strip());
     QVERIFY(m_platform->fakeShell.opened.isEmpty());
+    // The next capture goes out again.
+    m_program->capture();
+    QTRY_COMPARE(uploads().size(), 2);
 }
 
 void TestSharing::quitDuringAnUploadDoesNotWait()
 {
     m_platform->fakeHttp.hold();
-    m_form->ChkSaveTo->setCurrentIndex(stImageStore);
-    m_form->Start();
+    m_program->chooseTarget(stImageStore);
+    m_program->capture();
     QTRY_COMPARE(uploads().size(), 1);
-    m_form.reset();
+    m_program.reset();
     QVERIFY(!strip());
     QVERIFY(m_platform->fakeShell.opened.isEmpty());
-}
-
-TFrmFloating* TestSharing::openFloating(const QRect& rect)
-{
-    m_form->ShowFloating(m_desk.copy(rect), rect);
-    return m_form->FloatList.back().get();
 }
 
 void TestSharing::floatingWindowLiesOverItsCapture()
 {
     // Through the dispatch: the monitor under the pointer, pinned where it was.
-    m_form->ChkSaveTo->setCurrentIndex(stFloating);
-    m_form->Start();
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
-    QCOMPARE(m_form->FloatList.size(), size_t(1));
-    TFrmFloating* first = m_form->FloatList.front().get();
+    m_program->chooseTarget(stFloating);
+    m_program->capture();
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    QCOMPARE(floating().windows().size(), size_t(1));
+    TFrmFloating* first = floating().windows().front().get();
     QVERIFY(first->isVisible());
     QCOMPARE(first->geometry(), QRect(0, 0, 1920, 1080));
     QCOMPARE(first->Bitmap(), m_desk);
@@ -215,7 +216,7 @@ void TestSharing::floatingWindowLiesOverItsCapture()
     QCOMPARE(left->grab().toImage().convertToFormat(QImage::Format_RGB32), left->Bitmap());
 
     // It stays when the main window hides in the tray.
-    HideToTray(m_form.get());
+    HideToTray(&m_program->window());
     QVERIFY(left->isVisible() && first->isVisible());
 }
 
@@ -225,21 +226,28 @@ void TestSharing::deleteOneOrAll()
     TFrmFloating* b = openFloating(QRect(50, 40, 100, 80));
     TFrmFloating* c = openFloating(QRect(90, 70, 100, 80));
     QPointer<QWidget> gone = b;
-    QCOMPARE(b->Popup->actions().size(), 4);
-    QVERIFY(b->DivPop1->isSeparator());
     QCOMPARE(b->BtnDelete->text(), QStringLiteral("플로팅 삭제"));
     b->BtnDelete->trigger();
     // Out of sight at once, freed once control is back in the event loop.
     QVERIFY(!b->isVisible());
-    QCOMPARE(m_form->FloatList.size(), size_t(2));
-    QCOMPARE(m_form->FloatList[0].get(), a);
-    QCOMPARE(m_form->FloatList[1].get(), c);
+    QCOMPARE(floating().windows().size(), size_t(2));
+    QCOMPARE(floating().windows()[0].get(), a);
+    QCOMPARE(floating().windows()[1].get(), c);
     QTRY_VERIFY(!gone);
 
-    QPointer<QWidget> first = a, last = c;
-    c->BtnDeleteAll->trigger();
-    QVERIFY(m_form->FloatList.empty());
-    QTRY_VERIFY(!first && !last);
+    // Deleting all from any one of many.
+    for (int i = 0; i < 48; ++i)
+        openFloating(QRect(i * 20, i * 10, 400, 300));
+    QCOMPARE(floatingWindows(), 50);
+    floating().windows()[25]->BtnDeleteAll->trigger();
+    QVERIFY(floating().windows().empty());
+    QTRY_COMPARE(floatingWindows(), 0);
+
+    // The program's end frees what is still open.
+    for (int i = 0; i < 5; ++i)
+        openFloating(QRect(i, i, 40, 30));
+    m_program.reset();
+    QCOMPARE(floatingWindows(), 0);
 }
 
 void TestSharing::closingOnlyHides()
@@ -247,30 +255,15 @@ void TestSharing::closingOnlyHides()
     TFrmFloating* window = openFloating(QRect(10, 10, 100, 80));
     window->close();
     QVERIFY(!window->isVisible());
-    QCOMPARE(m_form->FloatList.size(), size_t(1));
+    QCOMPARE(floating().windows().size(), size_t(1));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(m_form->FloatList.front().get(), window);
-}
-
-void TestSharing::fiftyWindowsComeAndGo()
-{
-    for (int i = 0; i < 50; ++i)
-        openFloating(QRect(i * 20, i * 10, 400, 300));
-    QCOMPARE(floatingWindows(), 50);
-    m_form->FloatList[25]->BtnDeleteAll->trigger();
-    QCOMPARE(m_form->FloatList.size(), size_t(0));
-    QTRY_COMPARE(floatingWindows(), 0);
-    // The main window's end frees what is still open.
-    for (int i = 0; i < 5; ++i)
-        openFloating(QRect(i, i, 40, 30));
-    m_form.reset();
-    QCOMPARE(floatingWindows(), 0);
+    QCOMPARE(floating().windows().front().get(), window);
 }
 
 void TestSharing::saveWritesTheChosenType()
 {
     TFrmFloating* window = openFloating(QRect(100, 100, 64, 48));
-    m_form->ChkJPEG_qual->setCurrentIndex(0);
+    m_program->pick(QStringLiteral("ChkJPEG_qual"), 0);
     const QString name = m_home->desktop + QStringLiteral("/picked.png");
 
     m_platform->fakeSaveDialog.answer = std::nullopt;
@@ -291,7 +284,7 @@ void TestSharing::saveWritesTheChosenType()
         window->BtnSave->trigger();
         QVERIFY2(readFile(name).startsWith(magic), qPrintable(QString::number(index)));
     }
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+    QVERIFY(shown().isEmpty());
     QCOMPARE(QImage(name).convertToFormat(QImage::Format_RGB32), window->Bitmap());
 }
 
@@ -313,10 +306,9 @@ void TestSharing::saveIntoAReadOnlyFolderSaysWhy()
     const QString name = locked + QStringLiteral("/picked.jpg");
     m_platform->fakeSaveDialog.answer = SaveChoice { name, 1 };
     window->BtnSave->trigger();
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    QCOMPARE(m_platform->fakeMessages.shown.first().icon, MessageIcon::Error);
-    QVERIFY2(m_platform->fakeMessages.shown.first().text.contains(name),
-        qPrintable(m_platform->fakeMessages.shown.first().text));
+    QCOMPARE(shown().size(), 1);
+    QCOMPARE(shown().first().icon, MessageIcon::Error);
+    QVERIFY2(shown().first().text.contains(name), qPrintable(shown().first().text));
     QVERIFY(!QFile::exists(name));
     QVERIFY(window->isVisible());
 }

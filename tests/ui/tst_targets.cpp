@@ -1,13 +1,12 @@
 #include "Pictures.h"
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
-#include "platform/fake/FakePlatform.h"
+#include "TestProgram.h"
+#include "capture/CaptureSource.h"
 #include "save/Save.h"
 #include "support/Q.Config.h"
+#include "targets/Targets.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QDir>
 #include <QUrlQuery>
 
@@ -15,6 +14,7 @@ namespace {
 
 const QString CaptureFailed = QStringLiteral("캡쳐가 실패하였습니다.\r\r");
 const QString ClipboardBlocked = QStringLiteral("클립보드 사용을 방지하는 프로그램이 실행중입니다.");
+const QString NoWebpLibrary = QStringLiteral("/no-libwebp.so.7");
 
 QByteArray readFile(const QString& name)
 {
@@ -22,10 +22,15 @@ QByteArray readFile(const QString& name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+int storedTarget()
+{
+    return TConfig().ReadInteger(QStringLiteral("saveto"), -1);
+}
+
 } // namespace
 
-// The still targets as the main window uses them: the target list's checks and the dispatch to each
-// writer, the clipboard and the printer, on the fake platform.
+// The still targets as the user picks them: the target list's checks and the dispatch to each writer, the
+// clipboard and the printer, on the fake platform.
 class TestTargets : public QObject
 {
     Q_OBJECT
@@ -34,8 +39,8 @@ private slots:
     void init();
     void cleanup();
 
-    void targetListLayout_data();
-    void targetListLayout();
+    void optionsBesideTheTarget_data();
+    void optionsBesideTheTarget();
     void webpWithoutLibraryFallsBackToPng();
     void storedWebpWithoutLibraryWarnsAtStart();
     void fileTargetsWriteTheirFormat_data();
@@ -48,13 +53,17 @@ private slots:
     void printerFailures();
 
 private:
-    void choose(int target);
-    int storedTarget() const { return TConfig().ReadInteger(QStringLiteral("saveto"), -1); }
     QImage captured() const { return m_desk.copy(0, 0, 1920, 1080); }
+    QStringList savedFiles() const { return QDir(m_home->desktop).entryList(QDir::Files | QDir::Hidden); }
+    QList<ShownMessage>& shown() const { return m_platform->fakeMessages.shown; }
+    bool optionShown(const char* name) const
+    {
+        return m_program->list(QLatin1String(name))->isVisibleTo(&m_program->window());
+    }
 
     std::unique_ptr<TestHome> m_home;
     std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TFrmLumetra> m_form;
+    std::unique_ptr<TestProgram> m_program;
     QImage m_desk;
 };
 
@@ -73,90 +82,79 @@ void TestTargets::init()
     QDir().mkpath(m_home->desktop);
     m_platform = std::make_unique<FakePlatform>();
     m_platform->fakeScreen.setDesktop(m_desk);
-    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
-    m_form->FormCreate();
-    m_form->SavePath = m_home->desktop;
-    m_form->ChkMouse->setChecked(false);
+    m_program = std::make_unique<TestProgram>(*m_platform);
+    m_program->start();
+    m_program->click(QStringLiteral("ChkMouse"));
 }
 
 void TestTargets::cleanup()
 {
-    m_form.reset();
+    m_program.reset();
     m_platform.reset();
     qunsetenv("LUMETRA_WEBP_LIBRARY");
 }
 
-void TestTargets::choose(int target)
-{
-    m_form->ChkSaveTo->setCurrentIndex(target);
-    m_form->ChkSaveToChange();
-}
-
-void TestTargets::targetListLayout_data()
+void TestTargets::optionsBesideTheTarget_data()
 {
     QTest::addColumn<int>("target");
-    QTest::addColumn<int>("width");
     QTest::addColumn<QString>("beside");
-    QTest::newRow("PNG") << int(stPNG) << 145 << QString();
-    QTest::newRow("JPG") << int(stJPG) << 82 << QStringLiteral("ChkJPEG_qual");
-    QTest::newRow("GIF") << int(stGIF) << 145 << QString();
-    QTest::newRow("BMP") << int(stBMP) << 145 << QString();
-    QTest::newRow("WebP with its library") << int(stWebP) << 82 << QStringLiteral("ChkWebP_qual");
-    QTest::newRow("clipboard") << int(stClipboard) << 145 << QString();
-    QTest::newRow("printer") << int(stPrinter) << 145 << QString();
+    QTest::newRow("PNG") << int(stPNG) << QString();
+    QTest::newRow("JPG") << int(stJPG) << QStringLiteral("ChkJPEG_qual");
+    QTest::newRow("GIF") << int(stGIF) << QString();
+    QTest::newRow("WebP with its library") << int(stWebP) << QStringLiteral("ChkWebP_qual");
+    QTest::newRow("clipboard") << int(stClipboard) << QString();
+    QTest::newRow("printer") << int(stPrinter) << QString();
 }
 
-void TestTargets::targetListLayout()
+void TestTargets::optionsBesideTheTarget()
 {
     QFETCH(int, target);
-    QFETCH(int, width);
     QFETCH(QString, beside);
-    // From a narrowed list, so that restoring the width is seen too.
-    choose(stJPG);
-    choose(target);
-    QCOMPARE(m_form->ChkSaveTo->width(), m_form->Scaled(width));
-    for (QComboBox* list : { m_form->ChkJPEG_qual, m_form->ChkWebP_qual, m_form->ChkOCR_lang })
-        QCOMPARE(list->isVisibleTo(m_form.get()), list->objectName() == beside);
+    // From a target with options, so that hiding them again is seen too.
+    m_program->chooseTarget(stJPG);
+    m_program->chooseTarget(target);
+    for (const char* name : { "ChkJPEG_qual", "ChkWebP_qual", "ChkOCR_lang" })
+        QVERIFY2(optionShown(name) == (beside == QLatin1String(name)), name);
+    QCOMPARE(m_program->target(), target);
     QCOMPARE(storedTarget(), target);
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+    QVERIFY(shown().isEmpty());
 }
 
 void TestTargets::webpWithoutLibraryFallsBackToPng()
 {
-    qputenv("LUMETRA_WEBP_LIBRARY", (m_home->root + QStringLiteral("/no-libwebp.so.7")).toLocal8Bit());
-    choose(stJPG);
-    choose(stWebP);
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    const ShownMessage& message = m_platform->fakeMessages.shown.first();
+    qputenv("LUMETRA_WEBP_LIBRARY", (m_home->root + NoWebpLibrary).toLocal8Bit());
+    m_program->chooseTarget(stJPG);
+    m_program->chooseTarget(stWebP);
+    QCOMPARE(shown().size(), 1);
+    const ShownMessage& message = shown().first();
     QCOMPARE(message.icon, MessageIcon::Information);
     QCOMPARE(message.text, QStringLiteral("\"libwebp.so.7\" 파일이 없습니다."));
-    QCOMPARE(message.title, m_form->windowTitle());
+    QCOMPARE(message.title, m_program->window().windowTitle());
     QCOMPARE(m_platform->fakeShell.opened.size(), 1);
     const QUrl help = m_platform->fakeShell.opened.first();
     QCOMPARE(help.scheme(), QStringLiteral("https"));
-    QCOMPARE(help.path(), QStringLiteral("/"));
     QCOMPARE(QUrlQuery(help).queryItemValue(QStringLiteral("app")), QStringLiteral("lumetra"));
     QCOMPARE(QUrlQuery(help).queryItemValue(QStringLiteral("msg")), QStringLiteral("webpnotfound"));
-    QCOMPARE(m_form->ChkSaveTo->currentIndex(), int(stPNG));
-    QCOMPARE(m_form->ChkSaveTo->width(), m_form->Scaled(145));
-    QVERIFY(!m_form->ChkWebP_qual->isVisibleTo(m_form.get()));
-    QVERIFY(!m_form->ChkJPEG_qual->isVisibleTo(m_form.get()));
+    QCOMPARE(m_program->target(), int(stPNG));
+    QVERIFY(!optionShown("ChkWebP_qual"));
+    QVERIFY(!optionShown("ChkJPEG_qual"));
     QCOMPARE(storedTarget(), int(stPNG));
     // The next capture is a PNG.
-    m_form->Start();
-    QCOMPARE(QDir(m_home->desktop).entryList(QDir::Files), QStringList { QStringLiteral("Q-001.png") });
+    m_program->capture();
+    QCOMPARE(savedFiles(), QStringList { QStringLiteral("Q-001.png") });
 }
 
 void TestTargets::storedWebpWithoutLibraryWarnsAtStart()
 {
-    qputenv("LUMETRA_WEBP_LIBRARY", (m_home->root + QStringLiteral("/no-libwebp.so.7")).toLocal8Bit());
+    m_program.reset();
+    qputenv("LUMETRA_WEBP_LIBRARY", (m_home->root + NoWebpLibrary).toLocal8Bit());
     TConfig().WriteInteger(QStringLiteral("saveto"), stWebP);
     FakePlatform platform;
-    TFrmLumetra form(platform, QStringList());
-    form.FormCreate();
+    TestProgram program(platform);
+    program.start();
     QCOMPARE(platform.fakeMessages.shown.size(), 1);
     QCOMPARE(platform.fakeShell.opened.size(), 1);
-    QCOMPARE(form.ChkSaveTo->currentIndex(), int(stPNG));
+    QCOMPARE(program.target(), int(stPNG));
     QCOMPARE(storedTarget(), int(stPNG));
 }
 
@@ -176,15 +174,15 @@ void TestTargets::fileTargetsWriteTheirFormat()
     QFETCH(int, target);
     QFETCH(QString, file);
     QFETCH(QByteArray, magic);
-    choose(target);
-    m_form->Start();
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
-    QCOMPARE(QDir(m_home->desktop).entryList(QDir::Files | QDir::Hidden), QStringList { file });
+    m_program->chooseTarget(target);
+    m_program->capture();
+    QVERIFY(shown().isEmpty());
+    QCOMPARE(savedFiles(), QStringList { file });
     const QByteArray data = readFile(m_home->desktop + QLatin1Char('/') + file);
     QVERIFY(data.startsWith(magic));
     if (target == stBMP)
         QCOMPARE(QImage::fromData(data).convertToFormat(QImage::Format_RGB32), captured());
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
 }
 
 void TestTargets::qualityFollowsTheList()
@@ -194,31 +192,33 @@ void TestTargets::qualityFollowsTheList()
     const QString reference60 = m_home->root + QStringLiteral("/q60.jpg");
     SaveBitmapJPG(captured(), reference90, 90);
     SaveBitmapJPG(captured(), reference60, 60);
-    choose(stJPG);
-    m_form->ChkJPEG_qual->setCurrentIndex(-1);
-    m_form->Start();
+    m_program->chooseTarget(stJPG);
+    // Nothing selected (a stored index outside the list) writes at 90.
+    m_program->list(QStringLiteral("ChkJPEG_qual"))->setCurrentIndex(-1);
+    m_program->capture();
     QCOMPARE(readFile(m_home->desktop + QStringLiteral("/Q-001.jpg")), readFile(reference90));
-    m_form->ChkJPEG_qual->setCurrentIndex(4);
-    m_form->Start();
+    m_program->pick(QStringLiteral("ChkJPEG_qual"), 4);
+    m_program->capture();
     QCOMPARE(readFile(m_home->desktop + QStringLiteral("/Q-002.jpg")), readFile(reference60));
+    QCOMPARE(TConfig().ReadInteger(QStringLiteral("jpeg_quality"), -1), 4);
 }
 
 void TestTargets::clipboardTarget()
 {
     m_platform->fakeClipboard.text = QStringLiteral("older");
-    choose(stClipboard);
-    m_form->Start();
+    m_program->chooseTarget(stClipboard);
+    m_program->capture();
     QCOMPARE(m_platform->fakeClipboard.image, captured());
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
-    QVERIFY(QDir(m_home->desktop).entryList(QDir::Files).isEmpty());
+    QVERIFY(shown().isEmpty());
+    QVERIFY(savedFiles().isEmpty());
 
     // An empty capture (a window of no size) fails and leaves the clipboard alone.
     m_platform->fakeScreen.addWindow(0x123, QRect(10, 10, 0, 0));
     m_platform->fakeScreen.setActiveWindow(0x123);
-    m_form->ChkArea->setCurrentIndex(csActiveWindow);
-    m_form->Start();
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    QCOMPARE(m_platform->fakeMessages.shown.first().text,
+    m_program->chooseSource(csActiveWindow);
+    m_program->capture();
+    QCOMPARE(shown().size(), 1);
+    QCOMPARE(shown().first().text,
         CaptureFailed + QStringLiteral("The image is empty; the clipboard was left as it was."));
     QCOMPARE(m_platform->fakeClipboard.image, captured());
 }
@@ -227,21 +227,20 @@ void TestTargets::blockedClipboardIsReportedOnce()
 {
     m_platform->fakeClipboard.text = QStringLiteral("older");
     m_platform->fakeClipboard.blocked = true;
-    for (QAction* item : { m_form->ChkSound1, m_form->ChkSound2, m_form->ChkSound3 })
-        item->setChecked(item == m_form->ChkSound3);
-    choose(stClipboard);
-    m_form->Start();
+    m_program->click(QStringLiteral("ChkSound3"));
+    m_program->chooseTarget(stClipboard);
+    m_program->capture();
     // The clipboard's own message, not a failed capture; the capture itself ends normally.
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
-    QCOMPARE(m_platform->fakeMessages.shown.first().text, ClipboardBlocked);
-    QCOMPARE(m_platform->fakeMessages.shown.first().icon, MessageIcon::Information);
+    QCOMPARE(shown().size(), 1);
+    QCOMPARE(shown().first().text, ClipboardBlocked);
+    QCOMPARE(shown().first().icon, MessageIcon::Information);
     QCOMPARE(m_platform->fakeClipboard.text, QStringLiteral("older"));
     QCOMPARE(m_platform->fakeSound.plays, 1);
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
 
     // Text goes the same way.
     CopyTextToClipboard(*m_platform, QStringLiteral("#FF0000"));
-    QCOMPARE(m_platform->fakeMessages.shown.size(), 2);
+    QCOMPARE(shown().size(), 2);
     QCOMPARE(m_platform->fakeClipboard.text, QStringLiteral("older"));
     m_platform->fakeClipboard.blocked = false;
     CopyTextToClipboard(*m_platform, QStringLiteral("#FF0000"));
@@ -256,7 +255,6 @@ void TestTargets::printerScales_data()
     QTest::newRow("300 dpi") << QSize(300, 300) << 3 << 3;
     QTest::newRow("600 dpi: 6, not 6.25") << QSize(600, 600) << 6 << 6;
     QTest::newRow("600 x 300 dpi") << QSize(600, 300) << 6 << 3;
-    QTest::newRow("96 dpi") << QSize(96, 96) << 1 << 1;
     // Below the screen's resolution the quotient is 0; the picture still prints, at one dot a pixel.
     QTest::newRow("72 dpi") << QSize(72, 72) << 1 << 1;
 }
@@ -275,9 +273,9 @@ void TestTargets::printerScales()
     QCOMPARE(m_platform->fakePrinter.ended, 1);
 
     // Through the dispatch, with the main window's resolution (96 on the offscreen screen).
-    choose(stPrinter);
-    m_form->Start();
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
+    m_program->chooseTarget(stPrinter);
+    m_program->capture();
+    QVERIFY(shown().isEmpty());
     QCOMPARE(m_platform->fakePrinter.drawings.size(), 2);
     QCOMPARE(m_platform->fakePrinter.drawings.last().target, QRect(0, 0, 1920 * sx, 1080 * sy));
     QCOMPARE(m_platform->fakePrinter.begun, 2);
@@ -286,7 +284,7 @@ void TestTargets::printerScales()
 
 void TestTargets::printerFailures()
 {
-    choose(stPrinter);
+    m_program->chooseTarget(stPrinter);
     FakePrinter& printer = m_platform->fakePrinter;
     struct Case
     {
@@ -303,13 +301,13 @@ void TestTargets::printerFailures()
         printer.hasDefault = c.hasDefault;
         printer.drawFails = c.drawFails;
         printer.endFails = c.endFails;
-        m_platform->fakeMessages.shown.clear();
-        m_form->Start();
-        QVERIFY2(m_platform->fakeMessages.shown.size() == 1, c.name);
-        QCOMPARE(m_platform->fakeMessages.shown.first().text, CaptureFailed + QLatin1String(c.reason));
+        shown().clear();
+        m_program->capture();
+        QVERIFY2(shown().size() == 1, c.name);
+        QCOMPARE(shown().first().text, CaptureFailed + QLatin1String(c.reason));
         // A started document is ended whatever went wrong.
         QVERIFY2(printer.ended == c.ended && !printer.open, c.name);
-        QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+        QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
     }
 }
 
