@@ -1,12 +1,13 @@
 // Timings of the overlays on a private 3840 x 2160 X server with openbox:
-//  - from the capture command (the dispatch's Start) to the darkened drag overlay on the screen;
+//  - from the capture command (the dispatcher's start) to the darkened drag overlay on the screen;
 //  - the CPU the window outline takes while the pointer rests on a window, in this process and in the
 //    X server.
 // Usage: bench_overlays [runs] [seconds]
 
 #include "TestHome.h"
+#include "TestProgram.h"
 #include "XDesk.h"
-#include "app/Main.h"
+#include "capture/CaptureSource.h"
 #include "capture/Drag.h"
 #include "capture/Line.h"
 #include "platform/Platform.h"
@@ -93,10 +94,10 @@ void overlayShown(Platform& platform, TestHome& home, int runs)
     white.show();
     (void)QTest::qWaitForWindowExposed(&white);
     QTest::qWait(300);
-    TFrmLumetra form(platform, QStringList());
-    form.FormCreate();
-    form.SavePath = home.desktop;
-    form.ChkArea->setCurrentIndex(csDrag);
+    TestProgram program(platform);
+    program.start();
+    program.settings().setSaveFolder(home.desktop);
+    program.chooseSource(csDrag);
     QCursor::setPos(3000, 2000);
 
     const QPoint probe(200, 200);
@@ -123,7 +124,7 @@ void overlayShown(Platform& platform, TestHome& home, int runs)
         });
         poll.start();
         timer.start();
-        form.Start();
+        program.capture();
         poll.stop();
         // The first run warms caches and the server's shared memory up.
         if (run > 0)

@@ -1,6 +1,7 @@
 // Run: build-bench/bench/bench_translate (offscreen; a private settings folder is made and removed).
 
-#include "app/Main.h"
+#include "app/Lumetra.h"
+#include "app/MainWindow.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/Q.Translate.h"
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-TFrmLumetra* form = nullptr;
+MainWindow* form = nullptr;
 
 // The whole window with its menu, alternating between two languages so that every caption changes.
 void TranslateMainWindow(benchmark::State& state)
@@ -35,7 +36,8 @@ BENCHMARK(TranslateOneText)->Unit(benchmark::kMicrosecond);
 // The language menu's handler, the store written, and the window drawn again in the new language.
 void SwitchLanguageAndRedraw(benchmark::State& state)
 {
-    QAction* items[] = { form->ChkLangRu, form->ChkLangZh };
+    QAction* items[] = { form->findChild<QAction*>(QStringLiteral("ChkLangRu")),
+        form->findChild<QAction*>(QStringLiteral("ChkLangZh")) };
     int next = 0;
     for (auto _ : state) {
         items[next++ % 2]->trigger();
@@ -55,10 +57,10 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     InitTranslate();
     FakePlatform platform;
-    TFrmLumetra window(platform, {});
-    window.FormCreate();
-    window.show();
-    form = &window;
+    Lumetra program(platform, {});
+    program.start();
+    program.window().show();
+    form = &program.window();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -16,7 +16,10 @@ xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
 read -r -t 15 number <&3
 export DISPLAY=":$number"
-openbox --sm-disable >/dev/null 2>&1 &
+# Debian's openbox binds Print to its own screenshot command; the program would then open its hotkey
+# dialog at start instead of the main window.
+sed '/<keybind key="Print">/,/<\/keybind>/d' /etc/xdg/openbox/rc.xml >"$work/openbox-rc.xml"
+openbox --sm-disable --config-file "$work/openbox-rc.xml" >/dev/null 2>&1 &
 wm_pid=$!
 trap 'kill $wm_pid $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
 sleep 1

@@ -24,6 +24,10 @@ public:
     explicit TestProgram(FakePlatform& platform, QStringList arguments = {})
         : m_program(std::make_unique<Lumetra>(platform, std::move(arguments)))
     { }
+    // The same on any platform, the real desktop's included (the x11 tests).
+    explicit TestProgram(Platform& platform, QStringList arguments = {})
+        : m_program(std::make_unique<Lumetra>(platform, std::move(arguments)))
+    { }
 
     void start() { m_program->start(); }
     Lumetra& program() const { return *m_program; }

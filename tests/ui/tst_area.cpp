@@ -1,7 +1,8 @@
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
+#include "TestProgram.h"
 #include "capture/Area.h"
+#include "capture/CaptureSource.h"
 #include "capture/Size.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/Q.Config.h"
@@ -96,10 +97,11 @@ private slots:
 
 private:
     TFrmArea* openFrame();
+    TFrmSize* sizes() const { return m_program->window().findChild<TFrmSize*>(); }
 
     std::unique_ptr<TestHome> m_home;
     std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TFrmLumetra> m_form;
+    std::unique_ptr<TestProgram> m_program;
 };
 
 void TestArea::initTestCase()
@@ -119,17 +121,16 @@ void TestArea::init()
 
 void TestArea::cleanup()
 {
-    m_form.reset();
+    m_program.reset();
     m_platform.reset();
 }
 
 TFrmArea* TestArea::openFrame()
 {
-    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
-    m_form->FormCreate();
-    m_form->ChkArea->setCurrentIndex(csRegion);
-    m_form->ChkAreaChange();
-    return m_form->FrmArea;
+    m_program = std::make_unique<TestProgram>(*m_platform);
+    m_program->start();
+    m_program->chooseSource(csRegion);
+    return m_program->program().sourceWindows().regionFrame();
 }
 
 void TestArea::geometryOfTheSmallestPreset()
@@ -149,7 +150,7 @@ void TestArea::geometryOfTheSmallestPreset()
     QVERIFY(shape.contains(QPoint(70, Hh + 69)));
     QVERIFY(shape.contains(QPoint(30, Hh + 70)));
     QCOMPARE(frame->LblSize->text(), QStringLiteral("64x64"));
-    QCOMPARE(m_form->FrmSize->EditWidth->value(), 64);
+    QCOMPARE(sizes()->EditWidth->value(), 64);
 }
 
 void TestArea::headerPanelsByWidth_data()
@@ -236,7 +237,7 @@ void TestArea::keyboardMovesAndResizes()
         QTest::keyClick(frame, Qt::Key_Up, Qt::ShiftModifier);
     QCOMPARE(frame->GetRect().size(), QSize(2, 2));
     QCOMPARE(frame->LblSize->text(), QStringLiteral("64x64"));
-    QCOMPARE(m_form->FrmSize->EditWidth->value(), 64);
+    QCOMPARE(sizes()->EditWidth->value(), 64);
 
     // Alt+F4 leaves the frame where it is.
     QTest::keyClick(frame, Qt::Key_F4, Qt::AltModifier);
@@ -297,9 +298,7 @@ void TestArea::presetsFromTheStore()
     }
     TFrmArea* frame = openFrame();
     QCOMPARE(frame->PopSize_2->text(), caption);
-    QCOMPARE(QStringLiteral("%1x%2")
-                 .arg(m_form->FrmSize->EditWidth_2->value())
-                 .arg(m_form->FrmSize->EditHeight_2->value()),
+    QCOMPARE(QStringLiteral("%1x%2").arg(sizes()->EditWidth_2->value()).arg(sizes()->EditHeight_2->value()),
         caption);
     QCOMPARE(frame->PopSize_1->text(), QStringLiteral("320x240"));
     frame->PopSize_2->trigger();
@@ -309,7 +308,7 @@ void TestArea::presetsFromTheStore()
 void TestArea::presetMenuUsesTheFieldsAndApplyRenames()
 {
     TFrmArea* frame = openFrame();
-    TFrmSize* sizes = m_form->FrmSize;
+    TFrmSize* sizes = this->sizes();
     sizes->EditWidth_3->setValue(500);
     frame->PopSize_3->trigger();
     QCOMPARE(frame->GetRect().size(), QSize(500, 480));
@@ -349,11 +348,11 @@ void TestArea::sizeFields()
     QFETCH(QString, typed);
     QFETCH(int, value);
     openFrame();
-    QSpinBox* field = m_form->FrmSize->EditHeight_1;
+    QSpinBox* field = sizes()->EditHeight_1;
     field->setValue(300);
     field->findChild<QLineEdit*>()->setText(typed);
     // Applying takes the text as leaving the field would.
-    m_form->FrmSize->BtnApply_1->click();
+    sizes()->BtnApply_1->click();
     QCOMPARE(field->value(), value);
     QCOMPARE(TConfig().ReadInteger(QStringLiteral("height_1"), -1), value);
 
@@ -376,26 +375,23 @@ void TestArea::closeButtonHideAndSourceChange()
     QVERIFY(!frame->isVisible());
     QTest::qWait(300);
     QCOMPARE(readPlacement(), before);
-    QCOMPARE(m_form->ChkArea->currentIndex(), int(csRegion));
+    QCOMPARE(m_program->source(), int(csRegion));
 
     // Choosing another source closes it, which saves; choosing the region again shows the same frame.
-    m_form->ChkArea->setCurrentIndex(csRegion);
-    m_form->ChkAreaChange();
-    QCOMPARE(m_form->FrmArea, frame);
+    m_program->chooseSource(csRegion);
+    QCOMPARE(m_program->program().sourceWindows().regionFrame(), frame);
     QVERIFY(frame->isVisible());
     QTest::keyClick(frame, Qt::Key_Left);
-    m_form->ChkArea->setCurrentIndex(csActiveWindow);
-    m_form->ChkAreaChange();
+    m_program->chooseSource(csActiveWindow);
     QVERIFY(!frame->isVisible());
     QCOMPARE(readPlacement().left, before.left - 2);
 
     // The close button: full screen, stored, and the placement saved.
-    m_form->ChkArea->setCurrentIndex(csRegion);
-    m_form->ChkAreaChange();
+    m_program->chooseSource(csRegion);
     QTest::keyClick(frame, Qt::Key_Left);
     QTest::mouseClick(frame->BtnClose, Qt::LeftButton);
     QVERIFY(!frame->isVisible());
-    QCOMPARE(m_form->ChkArea->currentIndex(), int(csFullScreen));
+    QCOMPARE(m_program->source(), int(csFullScreen));
     QCOMPARE(TConfig().ReadInteger(QStringLiteral("area"), -1), 0);
     QCOMPARE(readPlacement().left, before.left - 3);
 }
@@ -463,11 +459,12 @@ void TestArea::regionCaptureTakesTheHole()
     TFrmArea* frame = openFrame();
     frame->SetMove(1400, 300);
     frame->SetSize(320, 240, 0);
-    m_form->SavePath = m_home->desktop;
+    m_program->settings().setSaveFolder(m_home->desktop);
     QDir(m_home->desktop).removeRecursively();
     QDir().mkpath(m_home->desktop);
-    m_form->ChkMouse->setChecked(false);
-    m_form->Start();
+    if (m_program->checked(QStringLiteral("ChkMouse")))
+        m_program->click(QStringLiteral("ChkMouse"));
+    m_program->capture();
     const QRect hole(1406, 300 + frame->HeaderHeight() + 6, 320, 240);
     QCOMPARE(frame->GetRect(), hole);
     const QImage saved(m_home->desktop + QStringLiteral("/Q-001.png"));

@@ -1,6 +1,7 @@
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
+#include "TestProgram.h"
+#include "capture/CaptureSource.h"
 #include "capture/Drag.h"
 #include "platform/fake/FakePlatform.h"
 
@@ -317,25 +318,26 @@ void TestDrag::anotherProgramBecomingActiveCancels()
 
 void TestDrag::dispatchSavesTheSelectionAndSoundsAfterIt()
 {
-    TFrmLumetra form(*m_platform, QStringList());
-    form.FormCreate();
-    form.SavePath = m_home->desktop;
+    TestProgram program(*m_platform);
+    program.start();
+    program.settings().setSaveFolder(m_home->desktop);
     QDir(m_home->desktop).removeRecursively();
     QDir().mkpath(m_home->desktop);
-    form.ChkArea->setCurrentIndex(csDrag);
-    form.ChkSound2->setChecked(true);
-    form.ChkMouse->setChecked(true);
+    program.chooseSource(csDrag);
+    program.click(QStringLiteral("ChkSound2"));
+    if (!program.checked(QStringLiteral("ChkMouse")))
+        program.click(QStringLiteral("ChkMouse"));
     whenShown([&](TFrmDrag* shown) {
         // The sound comes once the selection is made, not when the overlay opens.
         QCOMPARE(m_platform->fakeSound.plays, 0);
-        QCOMPARE(form.FStatus, TFrmLumetra::stRunning);
+        QCOMPARE(program.state(), CaptureDispatcher::State::Capturing);
         // The hotkey pressed again meanwhile starts nothing.
-        form.Start();
+        program.capture();
         drag(shown, QPoint(1400, 600), QPoint(1100, 200));
     });
-    form.Start();
+    program.capture();
     QCOMPARE(m_platform->fakeSound.plays, 1);
-    QCOMPARE(form.FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(program.state(), CaptureDispatcher::State::Idle);
     QCOMPARE(QDir(m_home->desktop).entryList(QDir::Files), QStringList { QStringLiteral("Q-001.png") });
     const QImage saved(m_home->desktop + QStringLiteral("/Q-001.png"));
     QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), deskPicture().copy(1100, 200, 300, 400));
@@ -344,17 +346,16 @@ void TestDrag::dispatchSavesTheSelectionAndSoundsAfterIt()
 
 void TestDrag::cancelledDragWritesAndSoundsNothing()
 {
-    TFrmLumetra form(*m_platform, QStringList());
-    form.FormCreate();
-    form.SavePath = m_home->desktop;
-    form.ChkArea->setCurrentIndex(csDrag);
+    TestProgram program(*m_platform);
+    program.start();
+    program.settings().setSaveFolder(m_home->desktop);
+    program.chooseSource(csDrag);
     const QStringList before = QDir(m_home->desktop).entryList(QDir::Files);
-    for (QAction* sound : { form.ChkSound2, form.ChkSound3 }) {
-        for (QAction* item : { form.ChkSound1, form.ChkSound2, form.ChkSound3 })
-            item->setChecked(item == sound);
+    for (const QString& sound : { QStringLiteral("ChkSound2"), QStringLiteral("ChkSound3") }) {
+        program.click(sound);
         whenShown([](TFrmDrag* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
-        form.Start();
-        QCOMPARE(form.FStatus, TFrmLumetra::stIdle);
+        program.capture();
+        QCOMPARE(program.state(), CaptureDispatcher::State::Idle);
     }
     QCOMPARE(m_platform->fakeSound.plays, 0);
     QCOMPARE(QDir(m_home->desktop).entryList(QDir::Files), before);
@@ -363,15 +364,15 @@ void TestDrag::cancelledDragWritesAndSoundsNothing()
 
 void TestDrag::unreadableScreenIsReported()
 {
-    TFrmLumetra form(*m_platform, QStringList());
-    form.FormCreate();
-    form.ChkArea->setCurrentIndex(csDrag);
+    TestProgram program(*m_platform);
+    program.start();
+    program.chooseSource(csDrag);
     m_platform->fakeScreen.setBroken(true);
-    form.Start();
+    program.capture();
     QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
     QCOMPARE(m_platform->fakeMessages.shown.first().text,
         QStringLiteral("캡쳐가 실패하였습니다.\r\rThe screen could not be read."));
-    QCOMPARE(form.FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(program.state(), CaptureDispatcher::State::Idle);
     QVERIFY(!openOverlay());
 }
 

@@ -1,6 +1,7 @@
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
+#include "TestProgram.h"
+#include "capture/CaptureSource.h"
 #include "capture/Line.h"
 #include "platform/fake/FakePlatform.h"
 
@@ -214,24 +215,30 @@ void TestLine::redrawsEveryEleventhTick()
 
 void TestLine::sourceListCreatesAndFreesIt()
 {
-    TFrmLumetra form(*m_platform, QStringList());
-    form.FormCreate();
-    form.ChkArea->setCurrentIndex(csWindowControl);
-    form.ChkAreaChange();
-    QPointer<TFrmLine> first = form.FrmLine;
-    QVERIFY(first && first->isVisible() && first->Timer1->isActive());
+    TestProgram program(*m_platform);
+    program.start();
+    // A closed outline lingers until the event loop frees it: the one on the screen is the one that counts.
+    const auto shownOutline = [&program]() -> TFrmLine* {
+        for (TFrmLine* line : program.window().findChildren<TFrmLine*>()) {
+            if (line->isVisible())
+                return line;
+        }
+        return nullptr;
+    };
+    program.chooseSource(csWindowControl);
+    QPointer<TFrmLine> first = shownOutline();
+    QVERIFY(first && first->Timer1->isActive());
     TFrmLine::DashColor();
 
     // The same source chosen again: a new outline, with the dash phase from the start.
-    form.ChkAreaChange();
-    QPointer<TFrmLine> second = form.FrmLine;
-    QVERIFY(second && second != first && second->isVisible());
+    program.chooseSource(csWindowControl);
+    QPointer<TFrmLine> second = shownOutline();
+    QVERIFY(second && second != first);
     QCOMPARE(TFrmLine::DashPhase(), quint8(0));
     QTRY_VERIFY(first.isNull());
 
-    form.ChkArea->setCurrentIndex(csFullScreen);
-    form.ChkAreaChange();
-    QVERIFY(!form.FrmLine);
+    program.chooseSource(csFullScreen);
+    QVERIFY(!shownOutline());
     QTRY_VERIFY(second.isNull());
 }
 

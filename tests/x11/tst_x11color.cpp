@@ -3,7 +3,8 @@
 #include "PictureWindow.h"
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
+#include "TestProgram.h"
+#include "capture/CaptureSource.h"
 #include "platform/Platform.h"
 
 #include <QAction>
@@ -54,51 +55,52 @@ void TestX11Color::probeRecordsAndCopies()
     PictureWindow area(red, QPoint(300, 200));
     QVERIFY(showAndWait(area));
 
-    TFrmLumetra form(*m_platform, QStringList());
-    form.FormCreate();
-    form.show();
-    QVERIFY(!form.TmrColor->isActive());
-    form.ChkArea->setCurrentIndex(csColorPick);
-    form.ChkAreaChange();
-    QVERIFY(form.TmrColor->isActive());
+    TestProgram program(*m_platform);
+    program.start();
+    program.window().show();
+    ColorPickerPage& picker = program.window().colorPicker();
+    auto code = program.find<QLabel>(QStringLiteral("LblColor"));
+    auto codes = program.find<QListWidget>(QStringLiteral("LstColor"));
+    QVERIFY(!picker.isProbing());
+    program.chooseSource(csColorPick);
+    QVERIFY(picker.isProbing());
     QCursor::setPos(350, 250);
-    QTRY_COMPARE(form.LblColor->text(), QStringLiteral("FF0000"));
-    QCOMPARE(form.ShpColor->palette().color(QPalette::Window), QColor(255, 0, 0));
+    QTRY_COMPARE(code->text(), QStringLiteral("FF0000"));
+    QCOMPARE(program.find<QWidget>(QStringLiteral("ShpColor"))->palette().color(QPalette::Window),
+        QColor(255, 0, 0));
 
     // Each capture command records the last tick's colour on top of the list and on the clipboard, also
     // twice without a move.
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(QStringLiteral("before"));
-    form.Start();
-    form.Start();
-    QCOMPARE(form.LstColor->count(), 2);
-    QCOMPARE(form.LstColor->item(0)->text(), QStringLiteral("FF0000"));
+    program.capture();
+    program.capture();
+    QCOMPARE(codes->count(), 2);
+    QCOMPARE(codes->item(0)->text(), QStringLiteral("FF0000"));
     QCOMPARE(clipboard->text(), QStringLiteral("FF0000"));
-    QCOMPARE(form.FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(program.state(), CaptureDispatcher::State::Idle);
     QCursor::setPos(499, 299);
-    QTRY_COMPARE(form.LblColor->text(), QStringLiteral("12ABEF"));
-    form.Start();
-    QCOMPARE(form.LstColor->item(0)->text(), QStringLiteral("12ABEF"));
+    QTRY_COMPARE(code->text(), QStringLiteral("12ABEF"));
+    program.capture();
+    QCOMPARE(codes->item(0)->text(), QStringLiteral("12ABEF"));
 
     // Copy and delete do nothing without a selection, and act on the selected code with one.
     clipboard->setText(QStringLiteral("unchanged"));
-    form.LstColor->clearSelection();
-    form.N5->trigger();
-    form.N7->trigger();
-    QCOMPARE(form.LstColor->count(), 3);
+    codes->clearSelection();
+    program.click(QStringLiteral("N5"));
+    program.click(QStringLiteral("N7"));
+    QCOMPARE(codes->count(), 3);
     QCOMPARE(clipboard->text(), QStringLiteral("unchanged"));
-    form.LstColor->setCurrentRow(1);
-    form.N5->trigger();
+    codes->setCurrentRow(1);
+    program.click(QStringLiteral("N5"));
     QCOMPARE(clipboard->text(), QStringLiteral("FF0000"));
-    form.LstColor->setCurrentRow(0);
-    form.N7->trigger();
-    QCOMPARE(form.LstColor->count(), 2);
-    QCOMPARE(form.LstColor->item(0)->text(), QStringLiteral("FF0000"));
+    codes->setCurrentRow(0);
+    program.click(QStringLiteral("N7"));
+    QCOMPARE(picker.recordedCodes(), (QStringList { QStringLiteral("FF0000"), QStringLiteral("FF0000") }));
 
-    // Off the probe's source the timer stops.
-    form.ChkArea->setCurrentIndex(csFullScreen);
-    form.ChkAreaChange();
-    QVERIFY(!form.TmrColor->isActive());
+    // Off the probe's source the probe stops.
+    program.chooseSource(csFullScreen);
+    QVERIFY(!picker.isProbing());
 }
 
 void TestX11Color::recordedCodeIsDrawnAfterItsSwatch()
@@ -110,7 +112,7 @@ void TestX11Color::recordedCodeIsDrawnAfterItsSwatch()
     item.fill(Qt::gray);
     {
         QPainter painter(&item);
-        TFrmLumetra::LstColorDrawItem(painter, item.rect(), QStringLiteral("00FF00"), false, scaled);
+        ColorPickerPage::drawCode(painter, item.rect(), QStringLiteral("00FF00"), false, scaled);
     }
     QCOMPARE(item.pixel(1, 1), qRgb(255, 255, 255));
     QCOMPARE(item.pixel(3, 3), qRgb(0, 0, 0));
@@ -132,7 +134,7 @@ void TestX11Color::recordedCodeIsDrawnAfterItsSwatch()
     // A selected item: white on blue.
     {
         QPainter painter(&item);
-        TFrmLumetra::LstColorDrawItem(painter, item.rect(), QStringLiteral("00FF00"), true, scaled);
+        ColorPickerPage::drawCode(painter, item.rect(), QStringLiteral("00FF00"), true, scaled);
     }
     QCOMPARE(item.pixel(1, 1), qRgb(0x33, 0x99, 0xFF));
 }

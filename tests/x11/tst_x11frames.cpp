@@ -1,9 +1,10 @@
 #include "PictureWindow.h"
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
+#include "TestProgram.h"
 #include "capture/Area.h"
 #include "capture/Capture.h"
+#include "capture/CaptureSource.h"
 #include "capture/Line.h"
 #include "platform/Platform.h"
 #include "platform/ScreenSource.h"
@@ -72,11 +73,10 @@ void TestX11Frames::holeLetsClicksAndPixelsThrough()
     PictureWindow beneath(picture, QPoint(600, 300), Managed);
     QVERIFY(showAndWait(beneath));
 
-    TFrmLumetra form(*m_platform, QStringList());
-    form.FormCreate();
-    form.ChkArea->setCurrentIndex(csRegion);
-    form.ChkAreaChange();
-    TFrmArea* frame = form.FrmArea;
+    TestProgram program(*m_platform);
+    program.start();
+    program.chooseSource(csRegion);
+    TFrmArea* frame = program.program().sourceWindows().regionFrame();
     QVERIFY(frame);
     QVERIFY(showAndWait(*frame));
     // Centred on the monitor by default, always on top of the window beneath.

@@ -1,6 +1,6 @@
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
+#include "TestProgram.h"
 #include "capture/HotKey.h"
 #include "platform/Platform.h"
 #include "platform/x11/X11HotKeys.h"
@@ -145,13 +145,13 @@ void TestX11HotKeys::conflictAtStartShowsTheMessageAndTheDialog()
     answer.start();
     const std::unique_ptr<Platform> platform = createPlatform();
     {
-        TFrmLumetra form(*platform, QStringList());
-        form.FormCreate();
+        TestProgram program(*platform);
+        program.start();
         answer.stop();
         QCOMPARE(boxes, (QStringList { StartConflict, CancelConflict }));
         QVERIFY(dialogModal);
-        QVERIFY(form.FrmHotKey);
-        QVERIFY(!form.FrmHotKey->isVisible());
+        QVERIFY(program.program().hotKeyWindow());
+        QVERIFY(!program.program().hotKeyWindow()->isVisible());
     }
     // The program holds none of the key's variants: once the other client lets go, anyone may have them.
     other.ungrabAll();
