@@ -1,6 +1,6 @@
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
+#include "TestProgram.h"
 #include "capture/HotKey.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/Q.AutoStart.h"
@@ -58,7 +58,7 @@ private:
 
     std::unique_ptr<TestHome> m_home;
     std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TFrmLumetra> m_form;
+    std::unique_ptr<TestProgram> m_program;
     bool m_dialogWasModal = false;
 };
 
@@ -79,7 +79,7 @@ void TestResident::init()
 
 void TestResident::cleanup()
 {
-    m_form.reset();
+    m_program.reset();
     m_platform.reset();
 }
 
@@ -105,15 +105,14 @@ void TestResident::startProgram()
             return;
         // The dialog opens right after this box; take note of it and leave it with Cancel.
         QTimer::singleShot(0, this, [this] {
-            TFrmHotKey* dialog = m_form->FrmHotKey;
+            TFrmHotKey* dialog = m_program->program().hotKeyWindow();
             m_dialogWasModal = dialog && dialog->isVisible() && dialog->isModal();
             if (dialog)
                 dialog->BtnNo->click();
         });
     };
-    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
-    m_form->FormCreate();
-    m_form->SavePath = m_home->desktop;
+    m_program = std::make_unique<TestProgram>(*m_platform);
+    m_program->start();
     m_platform->fakeMessages.whileShown = nullptr;
 }
 
@@ -154,10 +153,10 @@ void TestResident::storedHotKey()
     if (stored >= 0)
         storeHotKey(stored);
     startProgram();
-    TFrmHotKey* dialog = m_form->FrmHotKey;
+    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
     QVERIFY(dialog);
-    QCOMPARE(dialog->parentWidget(), m_form.get());
-    QVERIFY(m_form->secondaryWindows().contains(dialog));
+    // A child of the main window: translated with it, and gone with it.
+    QCOMPARE(dialog->parentWidget(), &m_program->window());
     QCOMPARE(dialog->HotKeyID, m_platform->fakeHotKeys.atom(QStringLiteral("LumetraHotKey")));
     if (registered) {
         QVERIFY(m_platform->fakeMessages.shown.isEmpty());
@@ -197,7 +196,7 @@ void TestResident::pressesStartCaptures()
     for (int i = 0; i < 3; ++i)
         QVERIFY(keys.pressHotKey(0, 0x2C));
     QTRY_COMPARE(savedFiles().size(), 4);
-    QCOMPARE(m_form->FStatus, TFrmLumetra::stIdle);
+    QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
 }
 
 void TestResident::okStoresTheChosenKey_data()
@@ -225,7 +224,7 @@ void TestResident::okStoresTheChosenKey()
     QFETCH(quint32, grabModifiers);
     QFETCH(quint32, grabKey);
     startProgram();
-    TFrmHotKey* dialog = m_form->FrmHotKey;
+    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
     dialog->show();
     dialog->ChkHotKey->setCurrentIndex(dialog->ChkHotKey->findText(entry));
     dialog->ChkShift->setChecked(modifiers.contains(QLatin1String("shift")));
@@ -243,7 +242,7 @@ void TestResident::okWhenTheKeyIsTaken()
 {
     startProgram();
     m_platform->fakeHotKeys.heldElsewhere = { Key { HotKeys::ModControl, 'A' } };
-    TFrmHotKey* dialog = m_form->FrmHotKey;
+    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
     dialog->show();
     dialog->ChkHotKey->setCurrentIndex(dialog->ChkHotKey->findText(QStringLiteral("A")));
     dialog->ChkCtrl->setChecked(true);
@@ -268,7 +267,7 @@ void TestResident::okWithoutAKeyIsRefused()
 {
     storeHotKey(0x2020); // Shift+Space: registered, but not among the entries
     startProgram();
-    TFrmHotKey* dialog = m_form->FrmHotKey;
+    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
     dialog->show();
     const int attempts = m_platform->fakeHotKeys.attempts;
     dialog->BtnYes->click();
@@ -287,7 +286,7 @@ void TestResident::okWithoutAKeyIsRefused()
 void TestResident::cancelWhenTheStoredKeyIsTaken()
 {
     startProgram();
-    TFrmHotKey* dialog = m_form->FrmHotKey;
+    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
     dialog->show();
     m_platform->fakeHotKeys.unregisterHotKey(dialog->HotKeyID);
     m_platform->fakeHotKeys.heldElsewhere = { Key { 0, 0x2C } };
@@ -301,17 +300,17 @@ void TestResident::cancelWhenTheStoredKeyIsTaken()
 void TestResident::dialogActionTwiceOpensOneDialog()
 {
     startProgram();
-    TFrmHotKey* dialog = m_form->FrmHotKey;
+    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
     int nestedReturned = 0;
     QTimer::singleShot(0, this, [&] {
         QVERIFY(dialog->isVisible());
         QVERIFY(dialog->isModal());
         // The second click only brings the open dialog forward and returns at once.
-        m_form->N1->trigger();
+        m_program->click(QStringLiteral("N1"));
         ++nestedReturned;
         dialog->BtnNo->click();
     });
-    m_form->N1->trigger();
+    m_program->click(QStringLiteral("N1"));
     QCOMPARE(nestedReturned, 1);
     QVERIFY(!dialog->isVisible());
     QCOMPARE(m_platform->fakeHotKeys.registered.size(), size_t(1));
@@ -323,7 +322,7 @@ void TestResident::destroyingReleasesTheHotKey()
     QCOMPARE(m_platform->fakeHotKeys.registered.size(), size_t(1));
     QVERIFY(m_platform->fakeHotKeys.pressHotKey(0, 0x2C));
     // A press still queued when the program goes does not reach the destroyed window.
-    m_form.reset();
+    m_program->reset();
     QVERIFY(m_platform->fakeHotKeys.registered.empty());
     QCoreApplication::processEvents();
     QVERIFY(savedFiles().isEmpty());
@@ -333,11 +332,11 @@ void TestResident::runOnSignIn()
 {
     startProgram();
     const QString entry = m_home->config + QStringLiteral("/autostart/Lumetra.desktop");
-    m_form->ChkRegStart->trigger();
-    QVERIFY(m_form->ChkRegStart->isChecked());
+    m_program->click(QStringLiteral("ChkRegStart"));
+    QVERIFY(m_program->checked(QStringLiteral("ChkRegStart")));
     QVERIFY(QFile::exists(entry));
-    m_form->ChkRegStart->trigger();
-    QVERIFY(!m_form->ChkRegStart->isChecked());
+    m_program->click(QStringLiteral("ChkRegStart"));
+    QVERIFY(!m_program->checked(QStringLiteral("ChkRegStart")));
     QVERIFY(!QFile::exists(entry));
     QVERIFY(m_platform->fakeMessages.shown.isEmpty());
 
@@ -347,8 +346,8 @@ void TestResident::runOnSignIn()
     QFile blocker(m_home->config + QStringLiteral("/autostart"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    m_form->ChkRegStart->trigger();
-    QVERIFY(!m_form->ChkRegStart->isChecked());
+    m_program->click(QStringLiteral("ChkRegStart"));
+    QVERIFY(!m_program->checked(QStringLiteral("ChkRegStart")));
     QCOMPARE(m_platform->fakeMessages.shown.size(), 1);
     QCOMPARE(m_platform->fakeMessages.shown.first().text, AutoStartRefused);
     QCOMPARE(m_platform->fakeMessages.shown.first().icon, MessageIcon::Error);
@@ -357,11 +356,11 @@ void TestResident::runOnSignIn()
 void TestResident::sessionEndClosesWithoutAQuestion()
 {
     startProgram();
-    QSignalSpy closed(m_form.get(), &TFrmLumetra::closed);
-    m_form->show();
+    QSignalSpy ended(&m_program->program(), &Lumetra::ended);
+    m_program->window().show();
     m_platform->fakeSession.end();
-    QCOMPARE(closed.size(), 1);
-    QVERIFY(m_form->FCanClose);
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(!m_program->window().isVisible());
     QVERIFY(m_platform->fakeMessages.shown.isEmpty());
 }
 

@@ -1,64 +1,63 @@
 #include "SettingsFile.h"
 #include "TestHome.h"
 #include "TestMain.h"
-#include "app/Main.h"
-#include "platform/fake/FakePlatform.h"
+#include "TestProgram.h"
+#include "capture/CaptureSource.h"
 #include "support/Q.Translate.h"
+#include "targets/Targets.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QDir>
 #include <QLabel>
-#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QStackedWidget>
 #include <QSystemTrayIcon>
 
 namespace {
 
-QString checkedOf(const QList<QAction*>& group, const QString& prefix)
+// The checked items of a menu group as the endings of their names joined by "+", "none" for none.
+QString checkedOf(const TestProgram& program, const QString& prefix, const QStringList& endings)
 {
     QStringList checked;
-    for (const QAction* item : group)
-        if (item->isChecked())
-            checked.append(item->objectName().mid(prefix.size()));
+    for (const QString& ending : endings)
+        if (program.checked(prefix + ending))
+            checked.append(ending);
     return checked.isEmpty() ? QStringLiteral("none") : checked.join(QLatin1Char('+'));
 }
 
-// The settings-backed state of the window in one line, so that a row of expectations reads as a whole.
-QString stateOf(const TFrmLumetra& form)
+const QStringList LanguageItems { "Ko", "En", "Ja", "Ru", "It", "Fr", "Zh" };
+
+// The settings-backed state of the program in one line, so that a row of expectations reads as a whole.
+QString stateOf(const TestProgram& program)
 {
     return QStringLiteral("lang=%1 area=%2 saveto=%3 jpeg=%4 webp=%5 append=%6 sound=%7 limit=%8 mouse=%9 "
                           "audio=%10 log=%11 langItem=%12")
-        .arg(form.Language)
-        .arg(form.ChkArea->currentIndex())
-        .arg(form.ChkSaveTo->currentIndex())
-        .arg(form.ChkJPEG_qual->currentIndex())
-        .arg(form.ChkWebP_qual->currentIndex())
-        .arg(checkedOf({ form.ChkAppend1, form.ChkAppend2, form.ChkAppend3 }, QStringLiteral("ChkAppend")))
-        .arg(checkedOf({ form.ChkSound1, form.ChkSound2, form.ChkSound3 }, QStringLiteral("ChkSound")))
-        .arg(checkedOf({ form.ChkRecLimit0, form.ChkRecLimit30, form.ChkRecLimit60, form.ChkRecLimit120,
-                           form.ChkRecLimit240 },
-            QStringLiteral("ChkRecLimit")))
-        .arg(int(form.ChkMouse->isChecked()))
-        .arg(int(form.ChkAudio->isChecked()))
-        .arg(int(form.ChkLog->isChecked()))
-        .arg(checkedOf({ form.ChkLangKo, form.ChkLangEn, form.ChkLangJa, form.ChkLangRu, form.ChkLangIt,
-                           form.ChkLangFr, form.ChkLangZh },
-            QStringLiteral("ChkLang")));
+        .arg(program.settings().language())
+        .arg(program.list(QStringLiteral("ChkArea"))->currentIndex())
+        .arg(program.list(QStringLiteral("ChkSaveTo"))->currentIndex())
+        .arg(program.list(QStringLiteral("ChkJPEG_qual"))->currentIndex())
+        .arg(program.list(QStringLiteral("ChkWebP_qual"))->currentIndex())
+        .arg(checkedOf(program, QStringLiteral("ChkAppend"), { "1", "2", "3" }))
+        .arg(checkedOf(program, QStringLiteral("ChkSound"), { "1", "2", "3" }))
+        .arg(checkedOf(program, QStringLiteral("ChkRecLimit"), { "0", "30", "60", "120", "240" }))
+        .arg(int(program.checked(QStringLiteral("ChkMouse"))))
+        .arg(int(program.checked(QStringLiteral("ChkAudio"))))
+        .arg(int(program.checked(QStringLiteral("ChkLog"))))
+        .arg(checkedOf(program, QStringLiteral("ChkLang"), LanguageItems));
 }
 
 const QString Defaults
     = QStringLiteral("lang=en area=0 saveto=0 jpeg=1 webp=1 append=1 sound=2 limit=0 mouse=1 "
                      "audio=0 log=0 langItem=En");
 
-// Every text the window shows: captions of its components and entries of its lists.
-QStringList shownTexts(const TFrmLumetra& form)
+// Every text the window shows: captions of its components (the menu's and the windows' it owns included),
+// their titles and the entries of its lists.
+QStringList shownTexts(const QWidget& window)
 {
-    QStringList texts { form.windowTitle() };
-    for (const QObject* object : form.findChildren<QObject*>()) {
+    QStringList texts { window.windowTitle() };
+    for (const QObject* object : window.findChildren<QObject*>()) {
+        if (const auto owned = qobject_cast<const QWidget*>(object); owned && owned->isWindow())
+            texts.append(owned->windowTitle());
         if (const auto list = qobject_cast<const QComboBox*>(object)) {
             for (int i = 0; i < list->count(); ++i)
                 texts.append(list->itemText(i));
@@ -77,6 +76,13 @@ bool hasHangul(const QString& text)
     return false;
 }
 
+QString label(const TestProgram& program, const char* name)
+{
+    return program.find<QLabel>(QLatin1String(name))->text();
+}
+
+const QRegularExpression DateTimeName(QStringLiteral("^Q-\\d{8}-\\d{9}\\.png$"));
+
 } // namespace
 
 class TestSettings : public QObject
@@ -87,16 +93,15 @@ private slots:
     void init();
     void cleanup();
 
-    void firstStartWritesOnlySourceAndTarget();
-    void firstStartFollowsTheLocale_data();
-    void firstStartFollowsTheLocale();
+    void firstStart_data();
+    void firstStart();
     void restoredFromStore_data();
     void restoredFromStore();
-    void dateAndTimeWhenNoSchemeIsChecked();
-    void menuGroupsStoreTheItemsValue();
-    void checkMarksStoreTheirNewState();
+    void menuChoicesAreStored();
+    void namingChoiceNamesTheNextCapture_data();
+    void namingChoiceNamesTheNextCapture();
     void listsStoreTheirIndex();
-    void regionThenWindowControl();
+    void onlyReopenableSourcesAreStored();
     void languageSwitch_data();
     void languageSwitch();
     void everyTextIsTranslated();
@@ -114,7 +119,7 @@ private slots:
     void rightClickOpensTheMenu();
 
 private:
-    void startForm();
+    void startProgram();
     QString store() const { return m_config + QStringLiteral("/Brenholt/Lumetra.conf"); }
     QStringList storedKeys() const;
     QVariant stored(const QString& name) const;
@@ -122,7 +127,7 @@ private:
     std::unique_ptr<TestHome> m_home;
     QString m_config;
     std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TFrmLumetra> m_form;
+    std::unique_ptr<TestProgram> m_program;
 };
 
 void TestSettings::initTestCase()
@@ -147,15 +152,15 @@ void TestSettings::init()
 
 void TestSettings::cleanup()
 {
-    m_form.reset();
+    m_program.reset();
     m_platform.reset();
     qputenv("LANG", "en_US.UTF-8");
 }
 
-void TestSettings::startForm()
+void TestSettings::startProgram()
 {
-    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
-    m_form->FormCreate();
+    m_program = std::make_unique<TestProgram>(*m_platform);
+    m_program->start();
 }
 
 QStringList TestSettings::storedKeys() const
@@ -171,24 +176,15 @@ QVariant TestSettings::stored(const QString& name) const
     return QSettings(store(), QSettings::IniFormat).value(name);
 }
 
-void TestSettings::firstStartWritesOnlySourceAndTarget()
-{
-    qputenv("LANG", "de_DE.UTF-8");
-    startForm();
-    QCOMPARE(stateOf(*m_form), Defaults);
-    QCOMPARE(m_form->SavePath, m_home->desktop);
-    QCOMPARE(storedKeys(), (QStringList { QStringLiteral("area"), QStringLiteral("saveto") }));
-    QCOMPARE(m_form->windowTitle(), QStringLiteral("Lumetra"));
-    QCOMPARE(m_form->LblArea->text(), QStringLiteral("Capture"));
-    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
-}
-
-void TestSettings::firstStartFollowsTheLocale_data()
+void TestSettings::firstStart_data()
 {
     QTest::addColumn<QByteArray>("locale");
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("label");
+    QTest::newRow("German runs as English") << QByteArray("de_DE.UTF-8") << "en"
+                                            << "Lumetra"
+                                            << "Capture";
     QTest::newRow("Korean") << QByteArray("ko_KR.UTF-8") << "ko" << ProductCaption << "캡쳐영역";
     QTest::newRow("Japanese") << QByteArray("ja_JP.UTF-8") << "ja"
                               << "Lumetra"
@@ -204,21 +200,26 @@ void TestSettings::firstStartFollowsTheLocale_data()
                        << "Capture";
 }
 
-void TestSettings::firstStartFollowsTheLocale()
+void TestSettings::firstStart()
 {
     QFETCH(QByteArray, locale);
     QFETCH(QString, language);
     QFETCH(QString, title);
     QFETCH(QString, label);
     qputenv("LANG", locale);
-    startForm();
-    QCOMPARE(m_form->Language, language);
-    QVERIFY(
-        stateOf(*m_form).endsWith(QStringLiteral("langItem=") + language.at(0).toUpper() + language.at(1)));
-    QCOMPARE(m_form->windowTitle(), title);
+    startProgram();
+    QString state = Defaults;
+    state.replace(QStringLiteral("lang=en"), QStringLiteral("lang=") + language)
+        .replace(QStringLiteral("langItem=En"),
+            QStringLiteral("langItem=") + language.at(0).toUpper() + language.at(1));
+    QCOMPARE(stateOf(*m_program), state);
+    QCOMPARE(m_program->settings().saveFolder(), m_home->desktop);
+    // The language follows the locale at every start until the user picks one: it is not stored.
+    QCOMPARE(storedKeys(), (QStringList { QStringLiteral("area"), QStringLiteral("saveto") }));
+    QCOMPARE(m_program->window().windowTitle(), title);
     QCOMPARE(QGuiApplication::applicationDisplayName(), title);
-    QCOMPARE(m_form->LblArea->text(), label);
-    QVERIFY(!storedKeys().contains(QStringLiteral("language")));
+    QCOMPARE(::label(*m_program, "LblArea"), label);
+    QVERIFY(m_platform->fakeMessages.shown.isEmpty());
 }
 
 void TestSettings::restoredFromStore_data()
@@ -239,10 +240,8 @@ void TestSettings::restoredFromStore_data()
         "audio=1\nffmpeg_log=1\n")
                                   << with("lang=fr area=3 saveto=1 jpeg=4 webp=0 append=3 sound=3 limit=120 "
                                           "mouse=0 audio=1 log=1 langItem=Fr");
-    QTest::newRow("append 5 checks nothing") << QByteArray("[General]\nappend=5\n") << with("append=none");
-    QTest::newRow("sound 0 checks nothing") << QByteArray("[General]\nsound=0\n") << with("sound=none");
-    QTest::newRow("limit 45 checks nothing")
-        << QByteArray("[General]\nrecord_limit=45\n") << with("limit=none");
+    QTest::newRow("values no item stands for check nothing") << QByteArray(
+        "[General]\nappend=5\nsound=0\nrecord_limit=45\n") << with("append=none sound=none limit=none");
     QTest::newRow("index beyond the list")
         << QByteArray("[General]\nsaveto=11\njpeg_quality=5\nwebp_quality=-1\n")
         << with("saveto=-1 jpeg=-1 webp=-1");
@@ -260,8 +259,8 @@ void TestSettings::restoredFromStore()
     QFETCH(QByteArray, ini);
     QFETCH(QString, state);
     writeFileAnew(store(), ini);
-    startForm();
-    QCOMPARE(stateOf(*m_form), state);
+    startProgram();
+    QCOMPARE(stateOf(*m_program), state);
     // Start-up writes back the source and the target and nothing else.
     const QByteArray after = readWholeFile(store());
     for (const QByteArray& line : ini.split('\n'))
@@ -270,95 +269,119 @@ void TestSettings::restoredFromStore()
     QVERIFY(m_platform->fakeMessages.shown.isEmpty());
 }
 
-void TestSettings::dateAndTimeWhenNoSchemeIsChecked()
+void TestSettings::menuChoicesAreStored()
 {
-    writeFileAnew(store(), "[General]\nappend=5\n");
-    startForm();
-    m_form->SavePath = m_home->desktop;
-    const QString name = QFileInfo(m_form->NewFilename(QStringLiteral("png"))).fileName();
-    QVERIFY2(QRegularExpression(QStringLiteral("^Q-\\d{8}-\\d{9}\\.png$")).match(name).hasMatch(),
-        qPrintable(name));
-}
-
-void TestSettings::menuGroupsStoreTheItemsValue()
-{
-    startForm();
-    // The second item of the file-name menu stores 3: the value follows the name, not the place.
-    QCOMPARE(m_form->N2->actions().at(1), m_form->ChkAppend3);
+    startProgram();
     struct Case
     {
-        QAction* item;
-        const char* name;
-        int value;
-        QList<QAction*> group;
+        const char* item;
+        const char* key;
+        QString value;
+        QString checked; // the group's checked items afterwards, as stateOf shows them
     };
-    const QList<QAction*> append { m_form->ChkAppend1, m_form->ChkAppend3, m_form->ChkAppend2 };
-    const QList<QAction*> sound { m_form->ChkSound1, m_form->ChkSound2, m_form->ChkSound3 };
-    const QList<QAction*> limit { m_form->ChkRecLimit0, m_form->ChkRecLimit30, m_form->ChkRecLimit60,
-        m_form->ChkRecLimit120, m_form->ChkRecLimit240 };
-    const Case cases[] = { { m_form->ChkAppend3, "append", 3, append },
-        { m_form->ChkAppend2, "append", 2, append }, { m_form->ChkAppend1, "append", 1, append },
-        { m_form->ChkSound1, "sound", 1, sound }, { m_form->ChkSound3, "sound", 3, sound },
-        { m_form->ChkRecLimit240, "record_limit", 240, limit },
-        { m_form->ChkRecLimit30, "record_limit", 30, limit },
-        { m_form->ChkRecLimit0, "record_limit", 0, limit } };
+    // Each group's value follows the item's name, not its place in the menu; a check-mark item stores the
+    // state it turned to; clicking a checked group item again keeps it.
+    const Case cases[] = {
+        { "ChkAppend3", "append", "3", "append=3 " },
+        { "ChkAppend2", "append", "2", "append=2 " },
+        { "ChkAppend1", "append", "1", "append=1 " },
+        { "ChkSound1", "sound", "1", "sound=1 " },
+        { "ChkSound3", "sound", "3", "sound=3 " },
+        { "ChkSound3", "sound", "3", "sound=3 " },
+        { "ChkRecLimit240", "record_limit", "240", "limit=240 " },
+        { "ChkRecLimit30", "record_limit", "30", "limit=30 " },
+        { "ChkRecLimit0", "record_limit", "0", "limit=0 " },
+        { "ChkMouse", "mouse", "0", "mouse=0 " },
+        { "ChkMouse", "mouse", "1", "mouse=1 " },
+        { "ChkAudio", "audio", "1", "audio=1 " },
+        { "ChkLog", "ffmpeg_log", "1", "log=1 " },
+        { "ChkLog", "ffmpeg_log", "0", "log=0 " },
+    };
     for (const Case& c : cases) {
-        c.item->trigger();
-        QCOMPARE(stored(QLatin1String(c.name)).toInt(), c.value);
-        for (const QAction* member : c.group)
-            QCOMPARE(member->isChecked(), member == c.item);
+        m_program->click(QLatin1String(c.item));
+        QCOMPARE(stored(QLatin1String(c.key)).toString(), c.value);
+        QVERIFY2(
+            stateOf(*m_program).contains(c.checked), qPrintable(c.item + (" -> " + stateOf(*m_program))));
     }
-    // Clicking the checked item again keeps it checked.
-    m_form->ChkSound3->trigger();
-    QVERIFY(m_form->ChkSound3->isChecked());
-    QCOMPARE(stored(QStringLiteral("sound")).toInt(), 3);
+    // What was stored is what the next start shows.
+    const QString state = stateOf(*m_program);
+    m_program.reset();
+    startProgram();
+    QCOMPARE(stateOf(*m_program), state);
 }
 
-void TestSettings::checkMarksStoreTheirNewState()
+void TestSettings::namingChoiceNamesTheNextCapture_data()
 {
-    startForm();
-    m_form->ChkMouse->trigger();
-    QCOMPARE(stored(QStringLiteral("mouse")).toString(), QStringLiteral("0"));
-    QVERIFY(!m_form->ChkMouse->isChecked());
-    m_form->ChkMouse->trigger();
-    QCOMPARE(stored(QStringLiteral("mouse")).toString(), QStringLiteral("1"));
-    m_form->ChkAudio->trigger();
-    m_form->ChkLog->trigger();
-    QCOMPARE(stored(QStringLiteral("audio")).toString(), QStringLiteral("1"));
-    QCOMPARE(stored(QStringLiteral("ffmpeg_log")).toString(), QStringLiteral("1"));
-    m_form->ChkLog->trigger();
-    QCOMPARE(stored(QStringLiteral("ffmpeg_log")).toString(), QStringLiteral("0"));
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("item"); // empty: nothing clicked
+    QTest::addColumn<QString>("expected"); // empty: a date-and-time name
+    QTest::newRow("#1 after the highest") << QByteArray() << "ChkAppend1"
+                                          << "Q-004.png";
+    QTest::newRow("#2 the first free") << QByteArray() << "ChkAppend3"
+                                       << "Q-002.png";
+    QTest::newRow("date and time") << QByteArray() << "ChkAppend2" << QString();
+    QTest::newRow("stored value no item stands for")
+        << QByteArray("[General]\nappend=5\n") << QString() << QString();
+}
+
+void TestSettings::namingChoiceNamesTheNextCapture()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, item);
+    QFETCH(QString, expected);
+    QDir(m_home->desktop).removeRecursively();
+    QDir().mkpath(m_home->desktop);
+    for (const char* name : { "Q-001.png", "Q-003.png" })
+        writeFileAnew(m_home->desktop + QLatin1Char('/') + QLatin1String(name), "x");
+    if (!ini.isEmpty())
+        writeFileAnew(store(), ini);
+    startProgram();
+    if (!item.isEmpty())
+        m_program->click(item);
+    m_program->capture();
+    QTRY_COMPARE(QDir(m_home->desktop).entryList(QDir::Files).size(), 3);
+    QTRY_COMPARE(m_program->state(), CaptureDispatcher::State::Idle);
+    QStringList made = QDir(m_home->desktop).entryList(QDir::Files);
+    made.removeAll(QStringLiteral("Q-001.png"));
+    made.removeAll(QStringLiteral("Q-003.png"));
+    QCOMPARE(made.size(), 1);
+    if (expected.isEmpty())
+        QVERIFY2(DateTimeName.match(made.first()).hasMatch(), qPrintable(made.first()));
+    else
+        QCOMPARE(made.first(), expected);
 }
 
 void TestSettings::listsStoreTheirIndex()
 {
-    startForm();
-    struct Case
-    {
-        QComboBox* list;
-        const char* name;
-    };
-    for (const Case& c :
-        { Case { m_form->ChkJPEG_qual, "jpeg_quality" }, Case { m_form->ChkWebP_qual, "webp_quality" } }) {
-        c.list->setCurrentIndex(3);
-        emit c.list->activated(3);
-        QCOMPARE(stored(QLatin1String(c.name)).toInt(), 3);
+    startProgram();
+    for (const char* name : { "ChkJPEG_qual", "ChkWebP_qual" }) {
+        m_program->pick(QLatin1String(name), 3);
     }
-    m_form->ChkOCR_lang->addItems({ QStringLiteral("English"), QStringLiteral("한국어") });
-    m_form->ChkOCR_lang->setCurrentIndex(1);
-    emit m_form->ChkOCR_lang->activated(1);
+    QCOMPARE(stored(QStringLiteral("jpeg_quality")).toInt(), 3);
+    QCOMPARE(stored(QStringLiteral("webp_quality")).toInt(), 3);
+    m_program->window().setRecognitionLanguages({ QStringLiteral("English"), QStringLiteral("한국어") }, 0);
+    m_program->pick(QStringLiteral("ChkOCR_lang"), 1);
     QCOMPARE(stored(QStringLiteral("language_ocr")).toInt(), 1);
+    m_program->chooseTarget(stClipboard);
+    QCOMPARE(stored(QStringLiteral("saveto")).toInt(), int(stClipboard));
+    m_program.reset();
+    startProgram();
+    QCOMPARE(m_program->list(QStringLiteral("ChkJPEG_qual"))->currentIndex(), 3);
+    QCOMPARE(m_program->list(QStringLiteral("ChkWebP_qual"))->currentIndex(), 3);
+    QCOMPARE(m_program->target(), int(stClipboard));
 }
 
-void TestSettings::regionThenWindowControl()
+void TestSettings::onlyReopenableSourcesAreStored()
 {
-    startForm();
-    m_form->ChkArea->setCurrentIndex(csRegion);
-    emit m_form->ChkArea->activated(csRegion);
-    QCOMPARE(stored(QStringLiteral("area")).toInt(), 1);
-    m_form->ChkArea->setCurrentIndex(csWindowControl);
-    emit m_form->ChkArea->activated(csWindowControl);
-    QCOMPARE(stored(QStringLiteral("area")).toInt(), 0);
+    startProgram();
+    m_program->chooseSource(csRegion);
+    QCOMPARE(stored(QStringLiteral("area")).toInt(), int(csRegion));
+    // The window under the pointer would open its outline unasked at the next start.
+    m_program->chooseSource(csWindowControl);
+    QCOMPARE(m_program->source(), int(csWindowControl));
+    QCOMPARE(stored(QStringLiteral("area")).toInt(), int(csFullScreen));
+    m_program->chooseSource(csColorPick);
+    QCOMPARE(stored(QStringLiteral("area")).toInt(), int(csFullScreen));
 }
 
 void TestSettings::languageSwitch_data()
@@ -413,68 +436,78 @@ void TestSettings::languageSwitch()
     // Start in a language other than the one chosen, so that every text really changes.
     writeFileAnew(
         store(), code == QLatin1String("ru") ? "[General]\nlanguage=ja\n" : "[General]\nlanguage=ru\n");
-    startForm();
-    QAction* chosen = m_form->findChild<QAction*>(item);
-    QVERIFY(chosen);
-    chosen->trigger();
-    QCOMPARE(m_form->Language, code);
+    startProgram();
+    m_program->click(item);
+    QCOMPARE(m_program->settings().language(), code);
     QCOMPARE(CurrentLanguage(), code);
     QCOMPARE(stored(QStringLiteral("language")).toString(), code);
-    QCOMPARE(checkedOf(m_form->N11->actions(), QStringLiteral("ChkLang")), item.mid(7));
-    QCOMPARE(m_form->windowTitle(), title);
+    QCOMPARE(checkedOf(*m_program, QStringLiteral("ChkLang"), LanguageItems), item.mid(7));
+    QCOMPARE(m_program->window().windowTitle(), title);
     QCOMPARE(QGuiApplication::applicationDisplayName(), title);
-    QCOMPARE(m_form->TrayIcon->toolTip(), title + QStringLiteral(" 1.0.0.1"));
-    QCOMPARE(m_form->LblArea->text(), label);
-    QCOMPARE(m_form->N11->title(), menu);
-    QCOMPARE(m_form->ChkArea->itemText(0), TranslateText(QStringLiteral("전체화면 캡쳐"), code));
+    QCOMPARE(m_program->find<QSystemTrayIcon>(QStringLiteral("TrayIcon"))->toolTip(),
+        title + QStringLiteral(" 1.0.0.1"));
+    QCOMPARE(::label(*m_program, "LblArea"), label);
+    QCOMPARE(m_program->find<QMenu>(QStringLiteral("N11"))->title(), menu);
+    QCOMPARE(m_program->list(QStringLiteral("ChkArea"))->itemText(0),
+        TranslateText(QStringLiteral("전체화면 캡쳐"), code));
 }
 
 void TestSettings::everyTextIsTranslated()
 {
     writeFileAnew(store(), "[General]\nlanguage=ko\n");
-    startForm();
-    const QStringList korean = shownTexts(*m_form);
-    QVERIFY(korean.contains(QStringLiteral("저장폴더 열기")));
+    startProgram();
+    // With the region frame, which is made when its source is first chosen.
+    m_program->chooseSource(csRegion);
+    const QWidget& window = m_program->window();
+    const QStringList korean = shownTexts(window);
+    for (const QString& text : { QStringLiteral("저장폴더 열기"), QStringLiteral("단축키 설정"),
+             QStringLiteral("영역크기 설정"), QStringLiteral("감추기") })
+        QVERIFY2(korean.contains(text), qPrintable(text));
     // English last: coming back from it merges the two "Open Folder" rows (see below).
-    for (QAction* item : { m_form->ChkLangJa, m_form->ChkLangRu, m_form->ChkLangIt, m_form->ChkLangFr,
-             m_form->ChkLangZh, m_form->ChkLangEn }) {
-        item->trigger();
-        for (const QString& text : shownTexts(*m_form)) {
-            // The language menu names Korean in Korean; the recording card's "recording" has no row in
-            // the table and shows in Korean in every language.
-            if (text != QStringLiteral("한국어") && text != QStringLiteral("녹화중"))
-                QVERIFY2(!hasHangul(text), qPrintable(m_form->Language + QStringLiteral(": ") + text));
+    for (const char* item :
+        { "ChkLangJa", "ChkLangRu", "ChkLangIt", "ChkLangFr", "ChkLangZh", "ChkLangEn" }) {
+        m_program->click(QLatin1String(item));
+        for (const QString& text : shownTexts(window)) {
+            // The language menu names Korean in Korean; the recording card's "recording" and the region
+            // frame's title have no row in the table and show in Korean in every language.
+            static const QStringList untranslated { QStringLiteral("한국어"), QStringLiteral("녹화중"),
+                QStringLiteral("영역지정 - ") + ProductCaption };
+            if (!untranslated.contains(text))
+                QVERIFY2(!hasHangul(text),
+                    qPrintable(m_program->settings().language() + QStringLiteral(": ") + text));
         }
         // Back to Korean through the other language's texts gives the window as it was.
-        m_form->ChkLangKo->trigger();
-        if (item != m_form->ChkLangEn)
-            QCOMPARE(shownTexts(*m_form), korean);
+        m_program->click(QStringLiteral("ChkLangKo"));
+        if (qstrcmp(item, "ChkLangEn") != 0)
+            QCOMPARE(shownTexts(window), korean);
     }
 }
 
 void TestSettings::switchingBackUsesTheFirstMatchingRow()
 {
     writeFileAnew(store(), "[General]\nlanguage=en\n");
-    startForm();
-    QCOMPARE(m_form->N12->text(), QStringLiteral("Open Folder"));
-    QCOMPARE(m_form->BtnOpenDir->text(), QStringLiteral("Open Folder"));
+    startProgram();
+    QAction* openItem = m_program->item(QStringLiteral("N12"));
+    auto openButton = m_program->find<QPushButton>(QStringLiteral("BtnOpenDir"));
+    QCOMPARE(openItem->text(), QStringLiteral("Open Folder"));
+    QCOMPARE(openButton->text(), QStringLiteral("Open Folder"));
     // Both show "Open Folder" in English; the button's row comes first, so both become the button's text.
-    m_form->ChkLangKo->trigger();
-    QCOMPARE(m_form->BtnOpenDir->text(), QStringLiteral("폴더열기"));
-    QCOMPARE(m_form->N12->text(), QStringLiteral("폴더열기"));
+    m_program->click(QStringLiteral("ChkLangKo"));
+    QCOMPARE(openButton->text(), QStringLiteral("폴더열기"));
+    QCOMPARE(openItem->text(), QStringLiteral("폴더열기"));
 }
 
 void TestSettings::listsKeepTheirSelection()
 {
-    startForm();
-    m_form->ChkArea->setCurrentIndex(2);
-    m_form->ChkSaveTo->setCurrentIndex(7);
-    m_form->ChkLangJa->trigger();
-    QCOMPARE(m_form->ChkArea->currentIndex(), 2);
-    QCOMPARE(m_form->ChkArea->currentText(), QStringLiteral("ドラッグ範囲"));
-    QCOMPARE(m_form->ChkSaveTo->currentIndex(), 7);
-    QCOMPARE(m_form->ChkSaveTo->currentText(), QStringLiteral("クリップボード"));
-    QCOMPARE(m_form->ChkSaveTo->itemText(0), QStringLiteral("PNG"));
+    startProgram();
+    m_program->list(QStringLiteral("ChkArea"))->setCurrentIndex(csDrag);
+    m_program->list(QStringLiteral("ChkSaveTo"))->setCurrentIndex(stClipboard);
+    m_program->click(QStringLiteral("ChkLangJa"));
+    QCOMPARE(m_program->source(), int(csDrag));
+    QCOMPARE(m_program->list(QStringLiteral("ChkArea"))->currentText(), QStringLiteral("ドラッグ範囲"));
+    QCOMPARE(m_program->target(), int(stClipboard));
+    QCOMPARE(m_program->list(QStringLiteral("ChkSaveTo"))->currentText(), QStringLiteral("クリップボード"));
+    QCOMPARE(m_program->list(QStringLiteral("ChkSaveTo"))->itemText(0), QStringLiteral("PNG"));
 }
 
 void TestSettings::ampersandsShowAsTheyAre()
@@ -488,12 +521,11 @@ void TestSettings::ampersandsShowAsTheyAre()
     QMenu menu(&window);
     QAction* action = menu.addAction(QString());
     QMenu* submenu = menu.addMenu(QString());
-    for (QObject* component : { static_cast<QObject*>(button), static_cast<QObject*>(label),
-             static_cast<QObject*>(buddy), static_cast<QObject*>(action), static_cast<QObject*>(submenu) })
+    const QList<QObject*> components { button, label, buddy, action, submenu };
+    for (QObject* component : components)
         SetCaption(component, QStringLiteral("저장&열기"));
     TranslateComponent(&window, QStringLiteral("en"));
-    for (QObject* component : { static_cast<QObject*>(button), static_cast<QObject*>(label),
-             static_cast<QObject*>(buddy), static_cast<QObject*>(action), static_cast<QObject*>(submenu) })
+    for (QObject* component : components)
         QCOMPARE(Caption(component), QStringLiteral("Save & open"));
     QCOMPARE(button->text(), QStringLiteral("Save && open"));
     QVERIFY(button->shortcut().isEmpty());
@@ -533,10 +565,10 @@ void TestSettings::damagedTableStillStarts()
         writeFileAnew(path, table);
     InitTranslate(path);
     writeFileAnew(store(), "[General]\nlanguage=en\n");
-    startForm();
-    QCOMPARE(m_form->LblArea->text(), label);
-    QCOMPARE(m_form->BtnOpenDir->text(), button);
-    QVERIFY(!m_form->windowTitle().isEmpty());
+    startProgram();
+    QCOMPARE(::label(*m_program, "LblArea"), label);
+    QCOMPARE(m_program->find<QPushButton>(QStringLiteral("BtnOpenDir"))->text(), button);
+    QVERIFY(!m_program->window().windowTitle().isEmpty());
     QVERIFY(m_platform->fakeMessages.shown.isEmpty());
 }
 
@@ -559,41 +591,44 @@ void TestSettings::brokenStoreRunsOnDefaults()
     else
         QSettings::setPath(
             QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/proc/self/lumetra"));
-    startForm();
-    QCOMPARE(stateOf(*m_form), Defaults);
+    startProgram();
+    QCOMPARE(stateOf(*m_program), Defaults);
     // Every handler still works; the lost writes never reach the user.
-    m_form->ChkAppend3->trigger();
-    m_form->ChkMouse->trigger();
-    m_form->ChkLangFr->trigger();
-    QVERIFY(m_form->ChkAppend3->isChecked());
-    QCOMPARE(m_form->LblArea->text(), QStringLiteral("Capture"));
+    for (const char* item : { "ChkAppend3", "ChkMouse", "ChkLangFr" })
+        m_program->click(QLatin1String(item));
+    QVERIFY(m_program->checked(QStringLiteral("ChkAppend3")));
+    QVERIFY(!m_program->checked(QStringLiteral("ChkMouse")));
+    QCOMPARE(::label(*m_program, "LblArea"), QStringLiteral("Capture"));
     QVERIFY(m_platform->fakeMessages.shown.isEmpty());
 }
 
 void TestSettings::chooseFolder()
 {
-    startForm();
-    const QString before = m_form->SavePath;
-    m_form->N4->trigger();
+    startProgram();
+    const QString before = m_program->settings().saveFolder();
+    m_program->click(QStringLiteral("N4"));
     QCOMPARE(m_platform->fakeFolders.asked.size(), 1);
     QCOMPARE(m_platform->fakeFolders.asked.first().title, QStringLiteral("Select folder"));
     QCOMPARE(m_platform->fakeFolders.asked.first().acceptLabel, QStringLiteral("OK"));
     QCOMPARE(m_platform->fakeFolders.asked.first().current, before);
     // Cancelled: nothing changes, nothing is stored.
-    QCOMPARE(m_form->SavePath, before);
+    QCOMPARE(m_program->settings().saveFolder(), before);
     QVERIFY(!storedKeys().contains(QStringLiteral("path")));
 
     const QString chosen = m_home->root + QStringLiteral("/캡쳐, #1");
+    QDir().mkpath(chosen);
     m_platform->fakeFolders.answer = chosen;
-    m_form->ChkLangKo->trigger();
-    m_form->N4->trigger();
+    m_program->click(QStringLiteral("ChkLangKo"));
+    m_program->click(QStringLiteral("N4"));
     QCOMPARE(m_platform->fakeFolders.asked.last().title, QStringLiteral("폴더 선택"));
     QCOMPARE(m_platform->fakeFolders.asked.last().acceptLabel, QStringLiteral("선택"));
-    QCOMPARE(m_form->SavePath, chosen);
     QCOMPARE(stored(QStringLiteral("path")).toString(), chosen);
-    m_form.reset();
-    startForm();
-    QCOMPARE(m_form->SavePath, chosen);
+    // The next capture goes there, and so it does after a restart.
+    m_program->capture();
+    QTRY_COMPARE(QDir(chosen).entryList(QDir::Files), QStringList { QStringLiteral("Q-001.png") });
+    m_program.reset();
+    startProgram();
+    QCOMPARE(m_program->settings().saveFolder(), chosen);
 }
 
 void TestSettings::openFolder_data()
@@ -613,10 +648,11 @@ void TestSettings::openFolder()
 {
     QFETCH(QString, folder);
     QFETCH(QString, opened);
-    startForm();
-    m_form->SavePath = folder;
-    m_form->BtnOpenDir->click();
-    m_form->N12->trigger();
+    startProgram();
+    m_platform->fakeFolders.answer = folder;
+    m_program->click(QStringLiteral("N4"));
+    m_program->find<QPushButton>(QStringLiteral("BtnOpenDir"))->click();
+    m_program->click(QStringLiteral("N12"));
     QCOMPARE(m_platform->fakeShell.opened.size(), 2);
     for (const QUrl& url : m_platform->fakeShell.opened) {
         QVERIFY2(url.isLocalFile(), qPrintable(url.toString()));
@@ -635,19 +671,21 @@ void TestSettings::rightClickOpensTheMenu_data()
 void TestSettings::rightClickOpensTheMenu()
 {
     QFETCH(QString, component);
-    startForm();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    QWidget* target = component.isEmpty() ? m_form.get() : m_form->findChild<QWidget*>(component);
+    startProgram();
+    QWidget& window = m_program->window();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (component == QLatin1String("Card2"))
+        m_program->chooseSource(csColorPick);
+    QWidget* target = component.isEmpty() ? &window : m_program->find<QWidget>(component);
     QVERIFY(target);
-    if (target == m_form->Card2)
-        m_form->PnlMain->setCurrentWidget(m_form->Card2);
-    const QPoint inside = component.isEmpty() ? QPoint(4, m_form->height() - 4) : QPoint(2, 2);
+    const QPoint inside = component.isEmpty() ? QPoint(4, window.height() - 4) : QPoint(2, 2);
+    QMenu& menu = m_program->menu();
     QTest::mouseClick(target, Qt::LeftButton, {}, inside);
-    QVERIFY(!m_form->Menu->isVisible());
+    QVERIFY(!menu.isVisible());
     QTest::mouseClick(target, Qt::RightButton, {}, inside);
-    QTRY_VERIFY(m_form->Menu->isVisible());
-    m_form->Menu->hide();
+    QTRY_VERIFY(menu.isVisible());
+    menu.hide();
 }
 
 LUMETRA_OFFSCREEN_TEST_MAIN(TestSettings)

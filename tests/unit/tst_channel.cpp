@@ -1,10 +1,12 @@
 #include "TestHome.h"
+#include "app/CommandHandler.h"
 #include "platform/InstanceClient.h"
 #include "platform/InstanceProtocol.h"
 #include "platform/unixsocket/UnixCommandServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <future>
@@ -102,6 +104,8 @@ private slots:
     void socketIsPrivate();
     void lockIsExclusive();
     void utf8Conversion();
+    void commandsAnswered_data();
+    void commandsAnswered();
 
 private:
     std::unique_ptr<TestHome> m_home;
@@ -217,6 +221,63 @@ void TestChannel::utf8Conversion()
     QCOMPARE(InstanceClient::utf8ToUtf16("\xC3"), std::u16string(u"\uFFFD"));
     QCOMPARE(InstanceClient::utf8ToUtf16("\xED\xA0\x80x"), std::u16string(u"\uFFFD\uFFFD\uFFFDx"));
     QCOMPARE(InstanceClient::utf8ToUtf16("\xC0\xAF"), std::u16string(u"\uFFFD\uFFFD"));
+}
+
+void TestChannel::commandsAnswered_data()
+{
+    QTest::addColumn<bool>("copyData"); // else a window message, whose param is `param`
+    QTest::addColumn<quint32>("param");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepting"); // the window messages count
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("heard"); // the signal that followed, if any
+    const auto capture = QStringLiteral(R"({"command":"capture"})");
+    QTest::newRow("capture") << true << 1u << capture << false << 1 << "capture";
+    QTest::newRow("about") << true << 1u << QStringLiteral(R"({ "command" : "about" })") << false << 1
+                           << "about";
+    QTest::newRow("capture with another param") << true << 2u << capture << false << 0 << "";
+    QTest::newRow("unknown command") << true << 1u << QStringLiteral(R"({"command":"Capture"})") << false << 0
+                                     << "";
+    QTest::newRow("command not text") << true << 1u << QStringLiteral(R"({"command":1})") << false << 0 << "";
+    QTest::newRow("not JSON") << true << 1u << QStringLiteral("capture") << false << 0 << "";
+    QTest::newRow("show") << false << 1u << QString() << true << 0 << "show";
+    QTest::newRow("quit") << false << 2u << QString() << true << 0 << "quit";
+    QTest::newRow("other window message") << false << 3u << QString() << true << 0 << "";
+    // A second copy's show or quit before the program has its icon would leave it with no way back.
+    QTest::newRow("show during the start-up") << false << 1u << QString() << false << 0 << "";
+    QTest::newRow("quit during the start-up") << false << 2u << QString() << false << 0 << "";
+}
+
+void TestChannel::commandsAnswered()
+{
+    QFETCH(bool, copyData);
+    QFETCH(quint32, param);
+    QFETCH(QString, text);
+    QFETCH(bool, accepting);
+    QFETCH(int, answer);
+    QFETCH(QString, heard);
+    CommandHandler handler;
+    if (accepting)
+        handler.acceptWindowMessages();
+    QStringList heardSignals;
+    connect(&handler, &CommandHandler::captureRequested, this,
+        [&] { heardSignals.append(QStringLiteral("capture")); });
+    connect(&handler, &CommandHandler::aboutRequested, this,
+        [&] { heardSignals.append(QStringLiteral("about")); });
+    connect(
+        &handler, &CommandHandler::showRequested, this, [&] { heardSignals.append(QStringLiteral("show")); });
+    connect(
+        &handler, &CommandHandler::quitRequested, this, [&] { heardSignals.append(QStringLiteral("quit")); });
+    m_server->close();
+    QVERIFY(m_server->listen([&](const InstanceRequest& request) { return handler.handle(request); }));
+    const std::u16string units = text.toStdU16String();
+    auto reply = std::async(std::launch::async, [&] {
+        return copyData ? InstanceClient::sendCopyData(m_path, param, units)
+                        : InstanceClient::sendUser(m_path, param);
+    });
+    QCOMPARE(await(reply), std::optional<std::int32_t>(answer));
+    QCOMPARE(heardSignals, heard.isEmpty() ? QStringList() : QStringList { heard });
+    m_server->close();
 }
 
 QTEST_GUILESS_MAIN(TestChannel)

@@ -1,13 +1,11 @@
-#include "TestHome.h"
-#include "TestMain.h"
-#include "app/Main.h"
-#include "platform/fake/FakePlatform.h"
+#include "app/FileNamer.h"
 #include "support/Exception.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <unistd.h>
 
@@ -19,105 +17,84 @@ void touch(const QString& path)
     QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
+const QRegularExpression DateTimeName(QStringLiteral("^Q-\\d{8}-\\d{9}\\.png$"));
+
 } // namespace
 
 class TestNaming : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
     void numbered_data();
     void numbered();
     void readOnlyFolderCounts();
     void dateAndTime();
-    void noSchemeCheckedMeansDateAndTime();
+    void storedValueToScheme_data();
+    void storedValueToScheme();
     void folderJoin();
     void missingFolderGivesNumberOne();
     void invalidPathFails();
 
 private:
-    void setScheme(int append);
-
-    std::unique_ptr<TestHome> m_home;
-    std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TFrmLumetra> m_form;
+    std::unique_ptr<QTemporaryDir> m_dir;
     QString m_folder;
 };
 
-void TestNaming::initTestCase()
-{
-    m_home = std::make_unique<TestHome>();
-    m_home->apply();
-}
-
 void TestNaming::init()
 {
-    m_platform = std::make_unique<FakePlatform>();
-    m_form = std::make_unique<TFrmLumetra>(*m_platform, QStringList());
-    m_folder = m_home->root + QStringLiteral("/out");
-    QDir(m_folder).removeRecursively();
-    QDir().mkpath(m_folder);
-    m_form->SavePath = m_folder;
-}
-
-void TestNaming::cleanup()
-{
-    m_form.reset();
-    m_platform.reset();
-}
-
-void TestNaming::setScheme(int append)
-{
-    m_form->ChkAppend1->setChecked(append == 1);
-    m_form->ChkAppend2->setChecked(append == 2);
-    m_form->ChkAppend3->setChecked(append == 3);
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_folder = m_dir->path();
 }
 
 void TestNaming::numbered_data()
 {
-    QTest::addColumn<int>("append");
+    QTest::addColumn<NamingScheme>("scheme");
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("folders");
     QTest::addColumn<QString>("ext");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("#1 empty folder") << 1 << QStringList() << QStringList() << "png"
+    const auto after = NamingScheme::AfterHighest;
+    const auto free = NamingScheme::FirstFree;
+    QTest::newRow("#1 empty folder") << after << QStringList() << QStringList() << "png"
                                      << "Q-001.png";
     QTest::newRow("#1 after the highest of any extension")
-        << 1 << QStringList { "Q-003.jpg", "Q-010.txt" } << QStringList() << "png"
+        << after << QStringList { "Q-003.jpg", "Q-010.txt" } << QStringList() << "png"
         << "Q-011.png";
-    QTest::newRow("#1 grows past three digits") << 1 << QStringList { "Q-999.png" } << QStringList() << "png"
-                                                << "Q-1000.png";
+    QTest::newRow("#1 grows past three digits")
+        << after << QStringList { "Q-999.png" } << QStringList() << "png"
+        << "Q-1000.png";
     QTest::newRow("#1 shares numbers across extensions")
-        << 1 << QStringList { "Q-007.png" } << QStringList() << "txt"
+        << after << QStringList { "Q-007.png" } << QStringList() << "txt"
         << "Q-008.txt";
     QTest::newRow("#1 double extension counts to the first dot")
-        << 1 << QStringList { "Q-12.tar.gz" } << QStringList() << "png"
+        << after << QStringList { "Q-12.tar.gz" } << QStringList() << "png"
         << "Q-013.png";
     QTest::newRow("#1 names that do not count")
-        << 1
+        << after
         << QStringList { "Q-abc.png", "q-5.png", "Q-5", "Q-20251120-101010123.png", "Q- 7.png", "X-9.png" }
         << QStringList() << "png"
         << "Q-001.png";
     QTest::newRow("#1 plain folders are skipped whatever their name")
-        << 1 << QStringList() << QStringList { "Q-50", "Q-60.png" } << "png"
+        << after << QStringList() << QStringList { "Q-50", "Q-60.png" } << "png"
         << "Q-001.png";
-    QTest::newRow("#1 signed number") << 1 << QStringList { "Q-+4.png" } << QStringList() << "png"
+    QTest::newRow("#1 signed number") << after << QStringList { "Q-+4.png" } << QStringList() << "png"
                                       << "Q-005.png";
     QTest::newRow("#2 fills the lowest gap")
-        << 3 << QStringList { "Q-001.png", "Q-003.png" } << QStringList() << "png"
+        << free << QStringList { "Q-001.png", "Q-003.png" } << QStringList() << "png"
         << "Q-002.png";
-    QTest::newRow("#2 gaps per extension") << 3 << QStringList { "Q-001.png" } << QStringList() << "txt"
+    QTest::newRow("#2 gaps per extension") << free << QStringList { "Q-001.png" } << QStringList() << "txt"
                                            << "Q-001.txt";
-    QTest::newRow("#2 ignores higher numbers") << 3 << QStringList { "Q-999.png" } << QStringList() << "png"
-                                               << "Q-001.png";
+    QTest::newRow("#2 ignores higher numbers")
+        << free << QStringList { "Q-999.png" } << QStringList() << "png"
+        << "Q-001.png";
 }
 
 void TestNaming::numbered()
 {
-    QFETCH(int, append);
+    QFETCH(NamingScheme, scheme);
     QFETCH(QStringList, files);
     QFETCH(QStringList, folders);
     QFETCH(QString, ext);
@@ -126,8 +103,7 @@ void TestNaming::numbered()
         touch(m_folder + QLatin1Char('/') + file);
     for (const QString& folder : folders)
         QDir().mkpath(m_folder + QLatin1Char('/') + folder);
-    setScheme(append);
-    QCOMPARE(m_form->NewFilename(ext), m_folder + QLatin1Char('/') + expected);
+    QCOMPARE(FileNamer::newFileName(m_folder, scheme, ext), m_folder + QLatin1Char('/') + expected);
 }
 
 void TestNaming::readOnlyFolderCounts()
@@ -138,52 +114,68 @@ void TestNaming::readOnlyFolderCounts()
     const QString folder = m_folder + QStringLiteral("/Q-040.d");
     QDir().mkpath(folder);
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    QCOMPARE(m_form->FindHighestNumber(), 40);
+    QCOMPARE(FileNamer::highestNumber(m_folder), 40);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 void TestNaming::dateAndTime()
 {
-    setScheme(2);
-    const QString name = QFileInfo(m_form->NewFilename(QStringLiteral("png"))).fileName();
-    static const QRegularExpression pattern(QStringLiteral("^Q-\\d{8}-\\d{9}\\.png$"));
-    QVERIFY2(pattern.match(name).hasMatch(), qPrintable(name));
+    const QString name
+        = QFileInfo(FileNamer::newFileName(m_folder, NamingScheme::DateTime, QStringLiteral("png")))
+              .fileName();
+    QVERIFY2(DateTimeName.match(name).hasMatch(), qPrintable(name));
     // Date-and-time names never count as numbers.
     touch(m_folder + QLatin1Char('/') + name);
-    QCOMPARE(m_form->FindHighestNumber(), 0);
+    QCOMPARE(FileNamer::highestNumber(m_folder), 0);
 }
 
-void TestNaming::noSchemeCheckedMeansDateAndTime()
+void TestNaming::storedValueToScheme_data()
 {
-    setScheme(5);
-    touch(m_folder + QStringLiteral("/Q-004.png"));
-    const QString name = QFileInfo(m_form->NewFilename(QStringLiteral("png"))).fileName();
-    QVERIFY2(name.size() == QStringLiteral("Q-20260302-130509045.png").size(), qPrintable(name));
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<NamingScheme>("scheme");
+    QTest::newRow("1") << 1 << NamingScheme::AfterHighest;
+    QTest::newRow("2") << 2 << NamingScheme::DateTime;
+    QTest::newRow("3") << 3 << NamingScheme::FirstFree;
+    // A value no menu item stands for names by date and time, as no checked scheme did.
+    QTest::newRow("0") << 0 << NamingScheme::DateTime;
+    QTest::newRow("5") << 5 << NamingScheme::DateTime;
+    QTest::newRow("-1") << -1 << NamingScheme::DateTime;
+}
+
+void TestNaming::storedValueToScheme()
+{
+    QFETCH(int, stored);
+    QFETCH(NamingScheme, scheme);
+    QCOMPARE(FileNamer::schemeOf(stored), scheme);
 }
 
 void TestNaming::folderJoin()
 {
-    setScheme(1);
-    m_form->SavePath = m_folder + QLatin1Char('/');
-    QCOMPARE(m_form->NewFilename(QStringLiteral("png")), m_folder + QStringLiteral("/Q-001.png"));
-    m_form->SavePath.clear();
-    QCOMPARE(m_form->NewFilename(QStringLiteral("png")).left(2), QStringLiteral("Q-"));
+    QCOMPARE(FileNamer::newFileName(
+                 m_folder + QLatin1Char('/'), NamingScheme::AfterHighest, QStringLiteral("png")),
+        m_folder + QStringLiteral("/Q-001.png"));
+    // No folder: a bare name, relative to the working folder.
+    QCOMPARE(FileNamer::newFileName(QString(), NamingScheme::DateTime, QStringLiteral("png")).left(2),
+        QStringLiteral("Q-"));
 }
 
 void TestNaming::missingFolderGivesNumberOne()
 {
-    setScheme(1);
-    m_form->SavePath = m_folder + QStringLiteral("/missing");
-    QCOMPARE(m_form->FindHighestNumber(), 0);
-    QCOMPARE(m_form->NewFilename(QStringLiteral("png")), m_form->SavePath + QStringLiteral("/Q-001.png"));
-    QVERIFY(!QDir(m_form->SavePath).exists());
+    const QString missing = m_folder + QStringLiteral("/missing");
+    QCOMPARE(FileNamer::highestNumber(missing), 0);
+    QCOMPARE(FileNamer::newFileName(missing, NamingScheme::AfterHighest, QStringLiteral("png")),
+        missing + QStringLiteral("/Q-001.png"));
+    QVERIFY(!QDir(missing).exists());
 }
 
 void TestNaming::invalidPathFails()
 {
-    setScheme(2);
-    m_form->SavePath = QStringLiteral("bad") + QChar(0) + QStringLiteral("folder");
-    QVERIFY_THROWS_EXCEPTION(EFileError, m_form->NewFilename(QStringLiteral("png")));
+    const QString bad = QStringLiteral("bad") + QChar(0) + QStringLiteral("folder");
+    QVERIFY_THROWS_EXCEPTION(
+        EFileError, FileNamer::newFileName(bad, NamingScheme::DateTime, QStringLiteral("png")));
+    QVERIFY_THROWS_EXCEPTION(
+        EFileError, FileNamer::newFileName(bad, NamingScheme::FirstFree, QStringLiteral("png")));
 }
 
-LUMETRA_OFFSCREEN_TEST_MAIN(TestNaming)
+QTEST_GUILESS_MAIN(TestNaming)
 #include "tst_naming.moc"
