@@ -1,4 +1,5 @@
 #include "PngEncoder.h"
+#include "PngRowFilter.h"
 
 #include "support/Exception.h"
 
@@ -15,6 +16,9 @@
 #include <zlib.h>
 
 namespace {
+
+using png::Layout;
+using png::RowFilter;
 
 // The last band goes to libdeflate, which is about twice as fast as zlib per byte and compresses screen
 // content at level 2 as well as zlib's default level; the bands before it go to zlib at its fastest
@@ -83,15 +87,6 @@ private:
     std::vector<uchar> m_pending;
 };
 
-// How a bitmap's rows become PNG scanlines.
-struct Layout
-{
-    int colourType = 2; // 2 truecolour, 3 palette
-    int bitDepth = 8;
-    std::size_t rowBytes = 0; // without the filter byte
-    int bytesPerPixel = 3; // distance of the byte "to the left" in the filters
-};
-
 Layout layoutOf(const QImage& image)
 {
     Layout layout;
@@ -113,86 +108,6 @@ Layout layoutOf(const QImage& image)
     }
     return layout;
 }
-
-// How well a filtered byte will compress: its distance from zero, taken as a signed value.
-inline quint64 magnitude(uchar value)
-{
-    return quint64(std::abs(int(static_cast<signed char>(value))));
-}
-
-class RowFilter
-{
-public:
-    RowFilter(const QImage& image, const Layout& layout)
-        : m_image(image)
-        , m_layout(layout)
-        , m_previous(layout.rowBytes, 0)
-        , m_current(layout.rowBytes)
-        , m_up(layout.rowBytes)
-    { }
-
-    // Makes row y - 1 the row the filters look up to; a band starting inside the image needs it.
-    void prime(int y)
-    {
-        if (y > 0)
-            raw(y - 1, m_previous.data());
-    }
-
-    // Writes the filter byte and the filtered row y to `out`.
-    void filter(int y, uchar* out)
-    {
-        raw(y, m_current.data());
-        const std::size_t n = m_layout.rowBytes;
-        if (m_layout.colourType == 3) {
-            // Palette indices do not predict each other; filtering would only cost time.
-            out[0] = 0;
-            std::memcpy(out + 1, m_current.data(), n);
-        } else {
-            // Sub suits photographs and gradients, Up suits text and repeated rows; the cheaper of the
-            // two is chosen per row. Sub goes straight to the output, Up to the side.
-            const std::size_t bpp = std::size_t(m_layout.bytesPerPixel);
-            const uchar* cur = m_current.data();
-            const uchar* above = m_previous.data();
-            uchar* sub = out + 1;
-            uchar* up = m_up.data();
-            quint64 subCost = 0, upCost = 0;
-            for (std::size_t i = 0; i < n; ++i) {
-                sub[i] = uchar(cur[i] - (i >= bpp ? cur[i - bpp] : 0));
-                up[i] = uchar(cur[i] - above[i]);
-                subCost += magnitude(sub[i]);
-                upCost += magnitude(up[i]);
-            }
-            if (y > 0 && upCost < subCost) {
-                out[0] = 2;
-                std::memcpy(out + 1, up, n);
-            } else {
-                out[0] = 1;
-            }
-        }
-        std::swap(m_previous, m_current);
-    }
-
-private:
-    void raw(int y, uchar* out) const
-    {
-        if (m_layout.colourType == 3) {
-            std::memcpy(out, m_image.constScanLine(y), m_layout.rowBytes);
-            return;
-        }
-        const auto in = reinterpret_cast<const QRgb*>(m_image.constScanLine(y));
-        const int width = m_image.width();
-        for (int x = 0; x < width; ++x) {
-            const QRgb pixel = in[x];
-            out[3 * x] = uchar(qRed(pixel));
-            out[3 * x + 1] = uchar(qGreen(pixel));
-            out[3 * x + 2] = uchar(qBlue(pixel));
-        }
-    }
-
-    const QImage& m_image;
-    const Layout& m_layout;
-    std::vector<uchar> m_previous, m_current, m_up;
-};
 
 struct Band
 {
@@ -314,36 +229,23 @@ std::vector<Band> planBands(const QImage& image, const Layout& layout)
     return bands;
 }
 
-} // namespace
-
-void EncodePNG(const QImage& bitmap, const PngSink& sink, const PngOptions& options)
+// The bitmap in a format the writer takes; the file has no alpha, so transparency is flattened away.
+QImage encodable(const QImage& bitmap)
 {
-    if (bitmap.isNull() || bitmap.width() <= 0 || bitmap.height() <= 0)
-        throw Exception(QStringLiteral("The image is empty; there is nothing to save."));
-
-    QImage image = bitmap;
-    switch (image.format()) {
+    switch (bitmap.format()) {
     case QImage::Format_Indexed8:
     case QImage::Format_Mono:
-        break;
-    case QImage::Format_MonoLSB:
-        image = image.convertToFormat(QImage::Format_Mono);
-        break;
     case QImage::Format_RGB32:
-        break;
+        return bitmap;
+    case QImage::Format_MonoLSB:
+        return bitmap.convertToFormat(QImage::Format_Mono);
     default:
-        // The file has no alpha: whatever transparency the bitmap had is flattened away.
-        image = image.convertToFormat(QImage::Format_RGB32);
-        break;
+        return bitmap.convertToFormat(QImage::Format_RGB32);
     }
-    if (image.isNull())
-        throw Exception(QStringLiteral("Not enough memory to convert the image."));
-    const Layout layout = layoutOf(image);
+}
 
-    static const uchar signature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
-    sink(signature, sizeof(signature));
-    ChunkWriter writer(sink);
-
+void writeHeader(ChunkWriter& writer, const QImage& image, const Layout& layout)
+{
     uchar header[13];
     putU32(header, quint32(image.width()));
     putU32(header + 4, quint32(image.height()));
@@ -353,19 +255,23 @@ void EncodePNG(const QImage& bitmap, const PngSink& sink, const PngOptions& opti
     header[11] = 0; // adaptive filtering
     header[12] = 0; // not interlaced
     writer.chunk("IHDR", header, sizeof(header));
-
-    if (layout.colourType == 3) {
-        const QList<QRgb> table = image.colorTable();
-        const int entries = 1 << layout.bitDepth;
-        std::vector<uchar> palette(std::size_t(entries) * 3, 0);
-        for (int i = 0; i < std::min<int>(entries, int(table.size())); ++i) {
-            palette[std::size_t(i) * 3] = uchar(qRed(table[i]));
-            palette[std::size_t(i) * 3 + 1] = uchar(qGreen(table[i]));
-            palette[std::size_t(i) * 3 + 2] = uchar(qBlue(table[i]));
-        }
-        writer.chunk("PLTE", palette.data(), palette.size());
+    if (layout.colourType != 3)
+        return;
+    const QList<QRgb> table = image.colorTable();
+    const int entries = 1 << layout.bitDepth;
+    std::vector<uchar> palette(std::size_t(entries) * 3, 0);
+    for (int i = 0; i < std::min<int>(entries, int(table.size())); ++i) {
+        palette[std::size_t(i) * 3] = uchar(qRed(table[i]));
+        palette[std::size_t(i) * 3 + 1] = uchar(qGreen(table[i]));
+        palette[std::size_t(i) * 3 + 2] = uchar(qBlue(table[i]));
     }
+    writer.chunk("PLTE", palette.data(), palette.size());
+}
 
+// Filters and compresses the rows in bands on the workers, the first band streaming straight into the
+// IDAT chunks; then the others' output in order and the stream's checksum.
+void writeImageData(ChunkWriter& writer, const QImage& image, const Layout& layout, const PngOptions& options)
+{
     // zlib header for the fastest level with a 32 KiB window.
     static const uchar zlibHeader[2] = { 0x78, 0x01 };
     writer.idat(zlibHeader, sizeof(zlibHeader));
@@ -392,8 +298,7 @@ void EncodePNG(const QImage& bitmap, const PngSink& sink, const PngOptions& opti
             finished.count_down();
         });
     }
-    // The first band streams straight to the sink while the others work; its failure must still wait for
-    // them, as they read the bitmap.
+    // The first band's failure must still wait for the others, as they read the bitmap.
     try {
         runBand(bands[0], bands.size() == 1,
             [&writer](const uchar* data, std::size_t size) { writer.idat(data, size); });
@@ -419,5 +324,23 @@ void EncodePNG(const QImage& bitmap, const PngSink& sink, const PngOptions& opti
     putU32(checksum, quint32(adler));
     writer.idat(checksum, sizeof(checksum));
     writer.flushIdat();
+}
+
+} // namespace
+
+void EncodePNG(const QImage& bitmap, const PngSink& sink, const PngOptions& options)
+{
+    if (bitmap.isNull() || bitmap.width() <= 0 || bitmap.height() <= 0)
+        throw Exception(QStringLiteral("The image is empty; there is nothing to save."));
+    const QImage image = encodable(bitmap);
+    if (image.isNull())
+        throw Exception(QStringLiteral("Not enough memory to convert the image."));
+    const Layout layout = layoutOf(image);
+
+    static const uchar signature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
+    sink(signature, sizeof(signature));
+    ChunkWriter writer(sink);
+    writeHeader(writer, image, layout);
+    writeImageData(writer, image, layout, options);
     writer.chunk("IEND", nullptr, 0);
 }
