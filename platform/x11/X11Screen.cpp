@@ -18,26 +18,6 @@ namespace {
 
 constexpr quint32 AllPlanes = ~0u;
 
-int maskShift(quint32 mask)
-{
-    return mask ? std::countr_zero(mask) : 0;
-}
-
-int maskBits(quint32 mask)
-{
-    return std::popcount(mask);
-}
-
-// Scales a channel of `bits` bits to 8 bits.
-quint32 widen(quint32 value, int bits)
-{
-    if (bits >= 8)
-        return value >> (bits - 8);
-    if (bits <= 0)
-        return 0;
-    return (value * 255u) / ((1u << bits) - 1u);
-}
-
 } // namespace
 
 X11Screen::~X11Screen()
@@ -59,21 +39,21 @@ bool X11Screen::open(const char* display, bool sharedMemory)
         return false;
     const xcb_screen_t* screen = screens.data;
     m_root = screen->root;
-    m_lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    m_format.lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
 
     for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem; xcb_format_next(&formats)) {
         if (formats.data->depth == screen->root_depth) {
-            m_bitsPerPixel = formats.data->bits_per_pixel;
-            m_scanlinePad = formats.data->scanline_pad;
+            m_format.bitsPerPixel = formats.data->bits_per_pixel;
+            m_format.scanlinePad = formats.data->scanline_pad;
         }
     }
     for (auto depths = xcb_screen_allowed_depths_iterator(screen); depths.rem; xcb_depth_next(&depths)) {
         for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem;
              xcb_visualtype_next(&visuals)) {
             if (visuals.data->visual_id == screen->root_visual) {
-                m_rootVisualMasks[0] = visuals.data->red_mask;
-                m_rootVisualMasks[1] = visuals.data->green_mask;
-                m_rootVisualMasks[2] = visuals.data->blue_mask;
+                m_format.red = visuals.data->red_mask;
+                m_format.green = visuals.data->green_mask;
+                m_format.blue = visuals.data->blue_mask;
             }
         }
     }
@@ -186,15 +166,15 @@ bool X11Screen::copyArea(const QRect& area, QImage& canvas)
 bool X11Screen::readRows(const QRect& source, QImage& canvas, QPoint to)
 {
     xcb_connection_t* c = m_connection.get();
-    const int pad = std::max(m_scanlinePad, 8);
-    const int stride = ((source.width() * m_bitsPerPixel + pad - 1) / pad) * (pad / 8);
+    const int stride = m_format.stride(source.width());
     const std::size_t bytes = std::size_t(stride) * std::size_t(source.height());
     if (m_hasShm && ensureSegment(bytes)) {
         auto reply = XCB_REPLY(xcb_shm_get_image, c, m_root, int16_t(source.x()), int16_t(source.y()),
             uint16_t(source.width()), uint16_t(source.height()), AllPlanes, XCB_IMAGE_FORMAT_Z_PIXMAP,
             m_shm.xid, 0);
         if (reply) {
-            convertRows(static_cast<const quint8*>(m_shm.address), stride, source, canvas, to);
+            m_format.convertRows(
+                static_cast<const quint8*>(m_shm.address), stride, source.size(), canvas, to);
             return true;
         }
         // A server that refuses once will refuse again: read without shared memory from now on.
@@ -211,40 +191,9 @@ bool X11Screen::readRows(const QRect& source, QImage& canvas, QPoint to)
         if (!reply)
             return false;
         const QRect band(source.x(), source.y() + y, source.width(), rows);
-        convertRows(xcb_get_image_data(reply.get()), stride, band, canvas, to + QPoint(0, y));
+        m_format.convertRows(xcb_get_image_data(reply.get()), stride, band.size(), canvas, to + QPoint(0, y));
     }
     return true;
-}
-
-void X11Screen::convertRows(
-    const quint8* data, int stride, const QRect& source, QImage& canvas, QPoint to) const
-{
-    const quint32 red = m_rootVisualMasks[0], green = m_rootVisualMasks[1], blue = m_rootVisualMasks[2];
-    const bool direct
-        = m_bitsPerPixel == 32 && m_lsbFirst && red == 0xFF0000 && green == 0xFF00 && blue == 0xFF;
-    for (int y = 0; y < source.height(); ++y) {
-        const quint8* row = data + std::size_t(y) * std::size_t(stride);
-        auto out = reinterpret_cast<QRgb*>(canvas.scanLine(to.y() + y)) + to.x();
-        if (direct) {
-            // The server leaves the fourth byte undefined; RGB32 wants it opaque.
-            const auto in = reinterpret_cast<const quint32*>(row);
-            for (int x = 0; x < source.width(); ++x)
-                out[x] = in[x] | 0xFF000000u;
-            continue;
-        }
-        const int bytesPerPixel = m_bitsPerPixel / 8;
-        for (int x = 0; x < source.width(); ++x) {
-            const quint8* p = row + x * bytesPerPixel;
-            quint32 value = 0;
-            for (int b = 0; b < bytesPerPixel; ++b) {
-                const int shift = m_lsbFirst ? 8 * b : 8 * (bytesPerPixel - 1 - b);
-                value |= quint32(p[b]) << shift;
-            }
-            out[x] = qRgb(int(widen((value & red) >> maskShift(red), maskBits(red))),
-                int(widen((value & green) >> maskShift(green), maskBits(green))),
-                int(widen((value & blue) >> maskShift(blue), maskBits(blue))));
-        }
-    }
 }
 
 std::optional<QRgb> X11Screen::pixel(QPoint at)
@@ -256,7 +205,7 @@ std::optional<QRgb> X11Screen::pixel(QPoint at)
         int16_t(at.x()), int16_t(at.y()), 1, 1, AllPlanes);
     if (!reply)
         return std::nullopt;
-    convertRows(xcb_get_image_data(reply.get()), 4, QRect(at, QSize(1, 1)), one, QPoint(0, 0));
+    m_format.convertRows(xcb_get_image_data(reply.get()), 4, QSize(1, 1), one, QPoint(0, 0));
     return one.pixel(0, 0);
 }
 

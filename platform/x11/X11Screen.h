@@ -1,5 +1,7 @@
 #pragma once
 
+#include "X11PixelFormat.h"
+
 #include "XcbPointers.h"
 #include "platform/ScreenSource.h"
 
@@ -48,7 +50,6 @@ private:
     bool ensureSegment(std::size_t bytes);
     void releaseSegment();
     bool readRows(const QRect& source, QImage& canvas, QPoint to);
-    void convertRows(const quint8* data, int stride, const QRect& source, QImage& canvas, QPoint to) const;
     quint32 internAtom(const char* name);
     bool readCardinals(WindowHandle window, quint32 atom, quint32 (&values)[4]);
     // Up to `count` 32-bit values of the property; how many there were.
@@ -56,10 +57,7 @@ private:
 
     XcbConnection m_connection;
     xcb_window_t m_root = 0;
-    quint32 m_rootVisualMasks[3] = {}; // red, green, blue
-    int m_bitsPerPixel = 32;
-    int m_scanlinePad = 32;
-    bool m_lsbFirst = true;
+    X11PixelFormat m_format;
     bool m_hasShm = false;
     bool m_hasXfixes = false;
     bool m_hasMonitors = false;
