@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <variant>
 
 Q_LOGGING_CATEGORY(lcHttp, "lumetra.http", QtWarningMsg)
 
@@ -96,6 +97,89 @@ size_t writeReply(char* data, size_t size, size_t count, void* target)
     return length;
 }
 
+// The request's header lines, with libcurl's own spellings where they differ.
+List headerList(const HttpRequest& request)
+{
+    List headers;
+    auto addHeader = [&headers](const char* line) {
+        if (curl_slist* longer = curl_slist_append(headers.get(), line)) {
+            (void)headers.release();
+            headers.reset(longer);
+        }
+    };
+    for (const QByteArray& line : request.headers) {
+        // libcurl drops a header without a value; "Name;" is its way to send one empty.
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.mid(colon + 1).trimmed().isEmpty())
+            addHeader((line.left(colon) + ';').constData());
+        else
+            addHeader(line.constData());
+    }
+    // The body goes at once; waiting for a "100 Continue" only delays servers that never send one.
+    if (request.bodySize >= 0)
+        addHeader("Expect:");
+    return headers;
+}
+
+// Everything the transfer needs to know; `transfer` and `headers` must outlive it.
+void configure(CURL* handle, const HttpRequest& request, Transfer& transfer, curl_slist* headers)
+{
+    curl_easy_setopt(handle, CURLOPT_URL, request.url.toEncoded().constData());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Time-outs by signal would reach other threads of the program.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // A stop while the name is still being looked up must not wait for the look-up.
+    curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
+    if (request.http10)
+        curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+    if (!request.userAgent.isEmpty())
+        curl_easy_setopt(handle, CURLOPT_USERAGENT, request.userAgent.constData());
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+    if (request.method == "GET" && request.bodySize < 0) {
+        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(handle, CURLOPT_POST, 1L);
+        curl_easy_setopt(
+            handle, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(std::max<qint64>(request.bodySize, 0)));
+        curl_easy_setopt(handle, CURLOPT_READFUNCTION, readBody);
+        curl_easy_setopt(handle, CURLOPT_READDATA, &transfer);
+        if (request.method != "POST")
+            curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.constData());
+    }
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, writeReply);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
+        long(std::max<qint64>(1, (request.stallTimeout.count() + 999) / 1000)));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, long(request.totalTimeout.count()));
+    if (!request.caFile.isEmpty())
+        curl_easy_setopt(handle, CURLOPT_CAINFO, QFile::encodeName(request.caFile).constData());
+}
+
+// Runs the attached transfer to its end; its result, or an error text when it was abandoned or libcurl
+// failed.
+std::variant<CURLcode, QString> run(CURLM* multi, CURL* handle, std::stop_token stop)
+{
+    // A stop wakes the wait below at once, from whichever thread asks.
+    const std::stop_callback wake(stop, [multi] { curl_multi_wakeup(multi); });
+    int running = 1;
+    while (running) {
+        if (stop.stop_requested())
+            return QStringLiteral("abandoned");
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
+            return QStringLiteral("libcurl failed");
+        if (running)
+            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+    CURLcode result = CURLE_OK;
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued))
+        if (message->msg == CURLMSG_DONE && message->easy_handle == handle)
+            result = message->data.result;
+    return result;
+}
+
 class CurlHttpClient final : public HttpClient
 {
 public:
@@ -119,87 +203,20 @@ HttpReply CurlHttpClient::perform(const HttpRequest& request, std::stop_token st
     CURL* handle = easy.get();
     Transfer transfer { request, 0, {}, false, false };
     char problem[CURL_ERROR_SIZE] = {};
-    const QByteArray url = request.url.toEncoded();
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, problem);
-    curl_easy_setopt(handle, CURLOPT_URL, url.constData());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    // Time-outs by signal would reach other threads of the program.
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    // A stop while the name is still being looked up must not wait for the look-up.
-    curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
-    if (request.http10)
-        curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
-    if (!request.userAgent.isEmpty())
-        curl_easy_setopt(handle, CURLOPT_USERAGENT, request.userAgent.constData());
-
-    List headers;
-    auto addHeader = [&headers](const char* line) {
-        if (curl_slist* longer = curl_slist_append(headers.get(), line)) {
-            (void)headers.release();
-            headers.reset(longer);
-        }
-    };
-    for (const QByteArray& line : request.headers) {
-        // libcurl drops a header without a value; "Name;" is its way to send one empty.
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.mid(colon + 1).trimmed().isEmpty())
-            addHeader((line.left(colon) + ';').constData());
-        else
-            addHeader(line.constData());
-    }
-    const bool hasBody = request.bodySize >= 0;
-    // The body goes at once; waiting for a "100 Continue" only delays servers that never send one.
-    if (hasBody)
-        addHeader("Expect:");
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-
-    if (request.method == "GET" && !hasBody) {
-        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    } else {
-        curl_easy_setopt(handle, CURLOPT_POST, 1L);
-        curl_easy_setopt(
-            handle, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(std::max<qint64>(request.bodySize, 0)));
-        curl_easy_setopt(handle, CURLOPT_READFUNCTION, readBody);
-        curl_easy_setopt(handle, CURLOPT_READDATA, &transfer);
-        if (request.method != "POST")
-            curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.constData());
-    }
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, writeReply);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeout.count()));
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
-        long(std::max<qint64>(1, (request.stallTimeout.count() + 999) / 1000)));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, long(request.totalTimeout.count()));
-    const QByteArray caFile = QFile::encodeName(request.caFile);
-    if (!caFile.isEmpty())
-        curl_easy_setopt(handle, CURLOPT_CAINFO, caFile.constData());
-
+    const List headers = headerList(request);
+    configure(handle, request, transfer, headers.get());
     const Attached attached(multi.get(), handle);
     if (!attached.ok()) {
         reply.error = QStringLiteral("libcurl could not start a transfer");
         return reply;
     }
-    // A stop wakes the wait below at once, from whichever thread asks.
-    const std::stop_callback wake(stop, [&multi] { curl_multi_wakeup(multi.get()); });
-    int running = 1;
-    while (running) {
-        if (stop.stop_requested()) {
-            reply.error = QStringLiteral("abandoned");
-            return reply;
-        }
-        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-            reply.error = QStringLiteral("libcurl failed");
-            return reply;
-        }
-        if (running)
-            curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
+    const auto outcome = run(multi.get(), handle, stop);
+    if (const auto* error = std::get_if<QString>(&outcome)) {
+        reply.error = *error;
+        return reply;
     }
-    CURLcode result = CURLE_OK;
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued))
-        if (message->msg == CURLMSG_DONE && message->easy_handle == handle)
-            result = message->data.result;
+    const CURLcode result = std::get<CURLcode>(outcome);
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     reply.status = int(status);
