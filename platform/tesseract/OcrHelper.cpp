@@ -137,6 +137,33 @@ int threadCount()
     return std::max(1, int(std::thread::hardware_concurrency()));
 }
 
+// Each core runs an engine of its own and takes the next band when it is done, so that a band with more
+// text than the others does not keep the rest waiting. 0 when every band was read, 2 when the language
+// data cannot be loaded, 3 when the engine failed.
+int recogniseBands(std::vector<std::uint8_t>& pixels, int width, int stride, const std::vector<Band>& bands,
+    const std::string& folder, const std::string& pack, int threads, std::vector<std::string>& records)
+{
+    std::atomic<std::size_t> next { 0 };
+    std::atomic<int> status { 0 };
+    auto work = [&] {
+        Engine engine;
+        if (!engine.load(folder, pack)) {
+            status = 2;
+            return;
+        }
+        for (std::size_t i; status == 0 && (i = next++) < bands.size();)
+            if (!engine.recognise(pixels.data(), width, bands[i], stride, records[i]))
+                status = 3;
+    };
+    std::vector<std::thread> workers;
+    for (int i = 1; i < std::min<int>(threads, int(bands.size())); ++i)
+        workers.emplace_back(work);
+    work();
+    for (std::thread& worker : workers)
+        worker.join();
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -182,27 +209,8 @@ int main(int argc, char** argv)
     limits.maxHeight = int(std::min<long long>(MaxDimension, MaxBandBytes / stride));
     const std::vector<Band> bands = CutIntoBands(pixels.data(), width, height, stride, limits);
 
-    // Each core runs an engine of its own and takes the next band when it is done, so that a band with
-    // more text than the others does not keep the rest waiting.
     std::vector<std::string> records(bands.size());
-    std::atomic<std::size_t> next { 0 };
-    std::atomic<int> status { 0 };
-    auto work = [&] {
-        Engine engine;
-        if (!engine.load(folder, pack)) {
-            status = 2;
-            return;
-        }
-        for (std::size_t i; status == 0 && (i = next++) < bands.size();)
-            if (!engine.recognise(pixels.data(), width, bands[i], stride, records[i]))
-                status = 3;
-    };
-    std::vector<std::thread> workers;
-    for (int i = 1; i < std::min<int>(threads, int(bands.size())); ++i)
-        workers.emplace_back(work);
-    work();
-    for (std::thread& worker : workers)
-        worker.join();
+    const int status = recogniseBands(pixels, width, stride, bands, folder, pack, threads, records);
     if (status == 2)
         return fail(2, "the language data \"" + pack + "\" in " + folder + " cannot be loaded");
     if (status == 3)
