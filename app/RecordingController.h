@@ -11,7 +11,7 @@ class MessageBoxes;
 class QTimer;
 class ScreenSource;
 class TCapture;
-class TRecorder;
+class ScreenRecorder;
 
 // One screen recording at a time: started and stopped by the capture command, followed ten times a
 // second until the encoder has ended, whatever ended it (a stop, the time limit, a failure).
@@ -56,6 +56,6 @@ private:
 
     ScreenSource& m_screen;
     MessageBoxes& m_messages;
-    std::unique_ptr<TRecorder> m_recorder;
+    std::unique_ptr<ScreenRecorder> m_recorder;
     QTimer* m_ticks = nullptr;
 };

@@ -198,8 +198,8 @@ void TestX11Recording::recordFor(TFrmLumetra& form, double length)
 {
     // The encoder's first report fixes where its clock stands against this one.
     QTRY_VERIFY_WITH_TIMEOUT(
-        form.FRecorder && form.FRecorder->RecTime() != QLatin1String("00:00:00.00"), 10000);
-    const double reported = seconds(form.FRecorder->RecTime());
+        form.FRecorder && form.FRecorder->recordedTime() != QLatin1String("00:00:00.00"), 10000);
+    const double reported = seconds(form.FRecorder->recordedTime());
     QTest::qWait(int((length - reported) * 1000));
     form.Start();
 }

@@ -1,4 +1,4 @@
-#include "DosCommand.h"
+#include "ProcessRunner.h"
 
 #include "platform/MessageBoxes.h"
 
@@ -11,7 +11,7 @@
 
 Q_LOGGING_CATEGORY(lcDosCommand, "lumetra.doscommand", QtWarningMsg)
 
-QList<TLineSplitter::Line> TLineSplitter::Feed(QStringView chunk)
+QList<LineSplitter::Line> LineSplitter::feed(QStringView chunk)
 {
     QList<Line> lines;
     for (const QChar c : chunk) {
@@ -22,7 +22,7 @@ QList<TLineSplitter::Line> TLineSplitter::Feed(QStringView chunk)
             m_afterCR = c == u'\r';
             if (secondHalf)
                 continue;
-            lines.append({ m_pending, otEntireLine });
+            lines.append({ m_pending, OutputType::EntireLine });
             m_pending.clear();
             continue;
         }
@@ -30,11 +30,11 @@ QList<TLineSplitter::Line> TLineSplitter::Feed(QStringView chunk)
         m_pending.append(c);
     }
     if (!m_pending.isEmpty())
-        lines.append({ m_pending, otBeginningOfLine });
+        lines.append({ m_pending, OutputType::BeginningOfLine });
     return lines;
 }
 
-std::optional<QString> TLineSplitter::Finish()
+std::optional<QString> LineSplitter::finish()
 {
     m_afterCR = false;
     if (m_pending.isEmpty())
@@ -42,20 +42,20 @@ std::optional<QString> TLineSplitter::Finish()
     return std::exchange(m_pending, QString());
 }
 
-TDosCommand::TDosCommand(MessageBoxes* messages, QObject* parent)
+ProcessRunner::ProcessRunner(MessageBoxes* messages, QObject* parent)
     : QObject(parent), m_messages(messages), m_decoder(QStringDecoder::Utf8)
 { }
 
-TDosCommand::~TDosCommand() = default;
+ProcessRunner::~ProcessRunner() = default;
 
-void TDosCommand::setProgram(const QString& program, const QStringList& arguments)
+void ProcessRunner::setProgram(const QString& program, const QStringList& arguments)
 {
     m_program = program;
     m_arguments = arguments;
 }
 
 // For the error box only: what a person would type to start the same program.
-QString TDosCommand::DisplayedCommandLine() const
+QString ProcessRunner::displayedCommandLine() const
 {
     QStringList parts { m_program };
     parts += m_arguments;
@@ -66,96 +66,96 @@ QString TDosCommand::DisplayedCommandLine() const
     return parts.join(u' ');
 }
 
-void TDosCommand::Execute()
+void ProcessRunner::start()
 {
     if (m_running)
-        throw EDosCommand(QStringLiteral("DosCommand still running"));
+        throw ProcessRunnerMisuse(QStringLiteral("DosCommand still running"));
     if (m_program.isEmpty())
-        throw EDosCommand(QStringLiteral("No Commandline to execute"));
+        throw ProcessRunnerMisuse(QStringLiteral("No Commandline to execute"));
 
-    m_splitter = TLineSplitter();
+    m_splitter = LineSplitter();
     m_decoder.resetState();
     m_exitCode = 0;
     m_running = true;
-    m_endStatus = esStill_Active;
+    m_endStatus = EndStatus::Running;
 
     if (m_process)
         m_process.release()->deleteLater(); // the last run's object may still be delivering its end
-    m_process = std::make_unique<TChildProcess>();
-    m_process->OnOutput
-        = [this](QByteArrayView chunk) { Report(m_splitter.Feed(QString(m_decoder.decode(chunk)))); };
-    m_process->OnFinished = [this](int exitCode, bool crashed) { ProcessEnded(exitCode, crashed); };
+    m_process = std::make_unique<ChildProcess>();
+    m_process->setOutputHandler(
+        [this](QByteArrayView chunk) { report(m_splitter.feed(QString(m_decoder.decode(chunk)))); });
+    m_process->setFinishedHandler([this](int exitCode, bool crashed) { processEnded(exitCode, crashed); });
 
     qCDebug(lcDosCommand) << "starting" << m_program << m_arguments;
-    const QString failure = m_process->Start(m_program, m_arguments, QString(),
-        QProcessEnvironment::systemEnvironment().toStringList(), InheritedDescriptors);
+    const QString failure = m_process->start(m_program, m_arguments, QString(),
+        QProcessEnvironment::systemEnvironment().toStringList(), m_inherited);
     if (!failure.isEmpty())
-        StartFailed(failure);
+        startFailed(failure);
 }
 
-void TDosCommand::SendLine(const QString& value, bool eol)
+void ProcessRunner::sendLine(const QString& value, bool eol)
 {
     if (!m_running)
-        throw EDosCommand(QStringLiteral("DosCommand not running"));
+        throw ProcessRunnerMisuse(QStringLiteral("DosCommand not running"));
     const QString text = eol ? value + QStringLiteral("\r\n") : value;
     if (text.isEmpty())
         return;
     // The pipe takes what it can now; the rest follows as the child reads, in order, without blocking.
-    m_process->Write(text.toUtf8());
+    m_process->write(text.toUtf8());
 }
 
-void TDosCommand::Kill()
+void ProcessRunner::kill()
 {
     if (m_running && m_process)
-        m_process->Kill();
+        m_process->kill();
 }
 
-bool TDosCommand::WaitForFinished(QDeadlineTimer deadline)
+bool ProcessRunner::waitForFinished(QDeadlineTimer deadline)
 {
     if (m_running && m_process)
-        m_process->WaitForFinished(deadline);
+        m_process->waitForFinished(deadline);
     return !m_running;
 }
 
-void TDosCommand::Report(const QList<TLineSplitter::Line>& lines)
+void ProcessRunner::report(const QList<LineSplitter::Line>& lines)
 {
-    if (!OnNewLine)
+    if (!m_onLine)
         return;
-    for (const TLineSplitter::Line& line : lines)
-        OnNewLine(this, line.text, line.type);
+    for (const LineSplitter::Line& line : lines)
+        m_onLine(line.text, line.type);
 }
 
-void TDosCommand::ProcessEnded(int exitCode, bool crashed)
+void ProcessRunner::processEnded(int exitCode, bool crashed)
 {
-    m_endStatus = esProcess;
+    m_endStatus = EndStatus::Exited;
     m_exitCode = crashed ? 0 : quint32(exitCode);
-    if (const auto last = m_splitter.Finish())
-        Report({ { *last, otEntireLine } });
-    ThreadTerminated(std::nullopt);
+    if (const auto last = m_splitter.finish())
+        report({ { *last, OutputType::EntireLine } });
+    endRun(std::nullopt);
 }
 
-void TDosCommand::StartFailed(const QString& reason)
+void ProcessRunner::startFailed(const QString& reason)
 {
-    m_endStatus = esError;
+    m_endStatus = EndStatus::StartError;
     // Told after Execute has returned, as the end of any other run is.
-    const ECreateProcessError error(
-        QStringLiteral("Error creating Process: %1 - (%2)").arg(DisplayedCommandLine(), reason));
+    const ProcessStartError error(
+        QStringLiteral("Error creating Process: %1 - (%2)").arg(displayedCommandLine(), reason));
     QMetaObject::invokeMethod(
-        this, [this, error] { ThreadTerminated(error); }, Qt::QueuedConnection);
+        this, [this, error] { endRun(error); }, Qt::QueuedConnection);
 }
 
-void TDosCommand::ThreadTerminated(std::optional<ECreateProcessError> error)
+void ProcessRunner::endRun(std::optional<ProcessStartError> error)
 {
     if (!m_running)
         return;
     m_running = false;
     if (error)
-        ShowExecuteError(*error);
-    if (OnTerminated)
-        OnTerminated(this);
+        showStartError(*error);
+    if (m_onEnd)
+        m_onEnd();
 }
 
-void TDosCommand::ShowExecuteError(const ECreateProcessError& error)
+void ProcessRunner::showStartError(const ProcessStartError& error)
 {
     qCWarning(lcDosCommand) << error.message();
     if (!m_messages)
