@@ -9,38 +9,7 @@
 #include <QLoggingCategory>
 #include <QProcessEnvironment>
 
-Q_LOGGING_CATEGORY(lcDosCommand, "lumetra.doscommand", QtWarningMsg)
-
-QList<LineSplitter::Line> LineSplitter::feed(QStringView chunk)
-{
-    QList<Line> lines;
-    for (const QChar c : chunk) {
-        if (c == QChar(u'\0'))
-            continue;
-        if (c == u'\r' || c == u'\n') {
-            const bool secondHalf = c == u'\n' && m_afterCR;
-            m_afterCR = c == u'\r';
-            if (secondHalf)
-                continue;
-            lines.append({ m_pending, OutputType::EntireLine });
-            m_pending.clear();
-            continue;
-        }
-        m_afterCR = false;
-        m_pending.append(c);
-    }
-    if (!m_pending.isEmpty())
-        lines.append({ m_pending, OutputType::BeginningOfLine });
-    return lines;
-}
-
-std::optional<QString> LineSplitter::finish()
-{
-    m_afterCR = false;
-    if (m_pending.isEmpty())
-        return std::nullopt;
-    return std::exchange(m_pending, QString());
-}
+Q_LOGGING_CATEGORY(lcProcessRunner, "lumetra.doscommand", QtWarningMsg)
 
 ProcessRunner::ProcessRunner(MessageBoxes* messages, QObject* parent)
     : QObject(parent), m_messages(messages), m_decoder(QStringDecoder::Utf8)
@@ -86,7 +55,7 @@ void ProcessRunner::start()
         [this](QByteArrayView chunk) { report(m_splitter.feed(QString(m_decoder.decode(chunk)))); });
     m_process->setFinishedHandler([this](int exitCode, bool crashed) { processEnded(exitCode, crashed); });
 
-    qCDebug(lcDosCommand) << "starting" << m_program << m_arguments;
+    qCDebug(lcProcessRunner) << "starting" << m_program << m_arguments;
     const QString failure = m_process->start(m_program, m_arguments, QString(),
         QProcessEnvironment::systemEnvironment().toStringList(), m_inherited);
     if (!failure.isEmpty())
@@ -137,7 +106,7 @@ void ProcessRunner::processEnded(int exitCode, bool crashed)
 void ProcessRunner::startFailed(const QString& reason)
 {
     m_endStatus = EndStatus::StartError;
-    // Told after Execute has returned, as the end of any other run is.
+    // Told after start() has returned, as the end of any other run is.
     const ProcessStartError error(
         QStringLiteral("Error creating Process: %1 - (%2)").arg(displayedCommandLine(), reason));
     QMetaObject::invokeMethod(
@@ -157,7 +126,7 @@ void ProcessRunner::endRun(std::optional<ProcessStartError> error)
 
 void ProcessRunner::showStartError(const ProcessStartError& error)
 {
-    qCWarning(lcDosCommand) << error.message();
+    qCWarning(lcProcessRunner) << error.message();
     if (!m_messages)
         return;
     m_messages->show(nullptr, MessageIcon::Error,

@@ -85,7 +85,7 @@ public:
     void start(TCapture& capture, RegionSource rect);
     // Records the monitor under the pointer.
     void start();
-    // Asks the encoder to finish; IsRunning turns false once it has written the file and ended.
+    // Asks the encoder to finish; isRunning() turns false once it has written the file and ended.
     void stop();
     // Asks the encoder to finish and blocks this thread until it has written the file and ended, at most
     // `limit`; an encoder still running then is killed, so that nothing of the recording goes on. For the
