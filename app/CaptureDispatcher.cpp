@@ -14,7 +14,7 @@
 #include "platform/Platform.h"
 #include "platform/ScreenSource.h"
 #include "platform/SoundPlayer.h"
-#include "recording/Recorder.h"
+#include "recording/ScreenRecorder.h"
 #include "support/Exception.h"
 #include "support/Q.Translate.h"
 #include "targets/Targets.h"
@@ -209,13 +209,13 @@ void CaptureDispatcher::grab(int source, Shot& shot)
 void CaptureDispatcher::startRecording(int source)
 {
     // The target list said so when the encoder was missing.
-    const QString encoder = TRecorder::FindFFMpeg();
+    const QString encoder = ScreenRecorder::findEncoder();
     if (encoder.isEmpty())
         return;
     m_state = State::StartingRecording;
     m_window.setSourceEnabled(false);
     m_window.showPage(MainWindow::Page::Recording);
-    RecordingController::Options options;
+    ScreenRecorder::Options options;
     options.encoder = encoder;
     options.audio = m_settings.recordAudio();
     options.pointer = m_settings.showPointer();

@@ -1,7 +1,5 @@
 #include "RecordingController.h"
 
-#include "recording/Recorder.h"
-
 #include <QTimer>
 
 RecordingController::RecordingController(ScreenSource& screen, MessageBoxes& messages, QObject* parent)
@@ -13,20 +11,15 @@ RecordingController::RecordingController(ScreenSource& screen, MessageBoxes& mes
 
 RecordingController::~RecordingController() = default;
 
-void RecordingController::start(const Options& options, TCapture& capture, std::function<QRect()> region)
+void RecordingController::start(
+    const ScreenRecorder::Options& options, TCapture& capture, std::function<QRect()> region)
 {
-    auto recorder = std::make_unique<TRecorder>(m_screen, &m_messages);
-    recorder->FFMpeg = options.encoder;
-    recorder->Output = options.output;
-    recorder->Audio = options.audio;
-    recorder->Mouse = options.pointer;
-    recorder->Logging = options.log;
-    recorder->Limit = options.limitMinutes;
-    recorder->LogFolder = options.logFolder;
+    auto recorder = std::make_unique<ScreenRecorder>(m_screen, &m_messages);
+    recorder->setOptions(options);
     if (region)
-        recorder->Start(capture, std::move(region));
+        recorder->start(capture, std::move(region));
     else
-        recorder->Start();
+        recorder->start();
     m_recorder = std::move(recorder);
     m_ticks->start();
 }
@@ -39,25 +32,25 @@ bool RecordingController::IsRecording() const
 void RecordingController::RecordStop()
 {
     if (m_recorder)
-        m_recorder->Stop();
+        m_recorder->stop();
 }
 
 void RecordingController::finishNow()
 {
     m_ticks->stop();
     if (m_recorder)
-        m_recorder->StopAndWait();
+        m_recorder->stopAndWait();
     m_recorder.reset();
 }
 
 void RecordingController::onTick()
 {
-    if (m_recorder && m_recorder->IsRunning()) {
-        emit timeChanged(m_recorder->RecTime().left(8));
+    if (m_recorder && m_recorder->isRunning()) {
+        emit timeChanged(m_recorder->recordedTime().left(8));
         return;
     }
     m_ticks->stop();
-    const QString failure = m_recorder ? m_recorder->Failure() : QString();
+    const QString failure = m_recorder ? m_recorder->failure() : QString();
     m_recorder.reset();
     emit ended(failure);
 }

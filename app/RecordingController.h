@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/Area.h"
+#include "recording/ScreenRecorder.h"
 
 #include <QObject>
 #include <QRect>
@@ -11,7 +12,6 @@ class MessageBoxes;
 class QTimer;
 class ScreenSource;
 class TCapture;
-class TRecorder;
 
 // One screen recording at a time: started and stopped by the capture command, followed ten times a
 // second until the encoder has ended, whatever ended it (a stop, the time limit, a failure).
@@ -20,25 +20,13 @@ class RecordingController final : public QObject, public RecordingControl
     Q_OBJECT
 
 public:
-    struct Options
-    {
-        QString encoder;
-        QString output;
-        bool audio = false;
-        bool pointer = true;
-        bool log = false;
-        int limitMinutes = 0;
-        // The folder of the encoder's log, asked for at every line.
-        std::function<QString()> logFolder;
-    };
-
     RecordingController(ScreenSource& screen, MessageBoxes& messages, QObject* parent = nullptr);
     ~RecordingController() override;
 
     // Records the region `region` gives, copied through `capture`, or the monitor under the pointer when
     // `region` is empty. Blocks while the encoder lists the sound sources, when sound is wanted. Throws an
     // Exception when the recording cannot start; nothing then runs.
-    void start(const Options& options, TCapture& capture, std::function<QRect()> region);
+    void start(const ScreenRecorder::Options& options, TCapture& capture, std::function<QRect()> region);
     bool IsRecording() const override;
     // Asks the encoder to finish; `ended` follows once it has written the file.
     void RecordStop() override;
@@ -56,6 +44,6 @@ private:
 
     ScreenSource& m_screen;
     MessageBoxes& m_messages;
-    std::unique_ptr<TRecorder> m_recorder;
+    std::unique_ptr<ScreenRecorder> m_recorder;
     QTimer* m_ticks = nullptr;
 };

@@ -1,8 +1,8 @@
 #include "Settings.h"
 
 #include "capture/CaptureSource.h"
-#include "support/Q.Config.h"
 #include "support/Q.Translate.h"
+#include "support/SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,24 +32,24 @@ constexpr Key<int> RecordLimit { "record_limit", 0 };
 constexpr const char* LanguageKey = "language";
 constexpr const char* SaveFolderKey = "path";
 
-int read(TConfig& config, const Key<int>& key)
+int read(SettingsStore& config, const Key<int>& key)
 {
-    return config.ReadInteger(key.key(), key.fallback);
+    return config.readInteger(key.key(), key.fallback);
 }
 
-bool read(TConfig& config, const Key<bool>& key)
+bool read(SettingsStore& config, const Key<bool>& key)
 {
-    return config.ReadBoolean(key.key(), key.fallback);
+    return config.readBoolean(key.key(), key.fallback);
 }
 
 void store(const Key<int>& key, int value)
 {
-    TConfig().WriteInteger(key.key(), value);
+    SettingsStore().writeInteger(key.key(), value);
 }
 
 void store(const Key<bool>& key, bool value)
 {
-    TConfig().WriteBoolean(key.key(), value);
+    SettingsStore().writeBoolean(key.key(), value);
 }
 
 // Where captures go until the user picks a folder: the desktop, or the home folder on systems without one.
@@ -63,12 +63,12 @@ QString desktopFolder()
 
 void Settings::load()
 {
-    TConfig config;
+    SettingsStore config;
     // A stored code in another letter case or outside the seven runs as English, unchanged in the store.
-    m_language = config.ReadString(QLatin1String(LanguageKey), DefaultLanguage());
+    m_language = config.readString(QLatin1String(LanguageKey), DefaultLanguage());
     if (!SupportedLanguages.contains(m_language))
         m_language = QStringLiteral("en");
-    m_saveFolder = config.ReadString(QLatin1String(SaveFolderKey), desktopFolder());
+    m_saveFolder = config.readString(QLatin1String(SaveFolderKey), desktopFolder());
     m_recordAudio = read(config, RecordAudio);
     m_showPointer = read(config, ShowPointer);
     m_encoderLog = read(config, EncoderLog);
@@ -85,13 +85,13 @@ void Settings::load()
 void Settings::setLanguage(const QString& code)
 {
     m_language = code;
-    TConfig().WriteString(QLatin1String(LanguageKey), code);
+    SettingsStore().writeString(QLatin1String(LanguageKey), code);
 }
 
 void Settings::setSaveFolder(const QString& folder)
 {
     m_saveFolder = folder;
-    TConfig().WriteString(QLatin1String(SaveFolderKey), folder);
+    SettingsStore().writeString(QLatin1String(SaveFolderKey), folder);
 }
 
 void Settings::setRecordAudio(bool on)

@@ -4,7 +4,7 @@
 
 #include "Size.h"
 #include "platform/ScreenSource.h"
-#include "support/Q.Config.h"
+#include "support/SettingsStore.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -70,15 +70,15 @@ void TFrmArea::LoadPlacement()
     int left = 0, top = 0, width = 0, height = 0;
     QString captions[3];
     {
-        TConfig config;
-        left = config.ReadInteger(QStringLiteral("left"), defaultLeft);
-        top = config.ReadInteger(QStringLiteral("top"), defaultTop);
-        width = config.ReadInteger(QStringLiteral("width"), DefaultWidth);
-        height = config.ReadInteger(QStringLiteral("height"), DefaultHeight);
+        SettingsStore config;
+        left = config.readInteger(QStringLiteral("left"), defaultLeft);
+        top = config.readInteger(QStringLiteral("top"), defaultTop);
+        width = config.readInteger(QStringLiteral("width"), DefaultWidth);
+        height = config.readInteger(QStringLiteral("height"), DefaultHeight);
         const int defaults[3][2] = { { 320, 240 }, { 640, 480 }, { 720, 480 } };
         for (int i = 0; i < 3; ++i) {
-            const int w = config.ReadInteger(QStringLiteral("width_%1").arg(i + 1), defaults[i][0]);
-            const int h = config.ReadInteger(QStringLiteral("height_%1").arg(i + 1), defaults[i][1]);
+            const int w = config.readInteger(QStringLiteral("width_%1").arg(i + 1), defaults[i][0]);
+            const int h = config.readInteger(QStringLiteral("height_%1").arg(i + 1), defaults[i][1]);
             // The caption names the size that choosing the item gives, which is what the dialog's
             // fields make of the stored one.
             captions[i] = QStringLiteral("%1x%2").arg(TFrmSize::Clamp(w)).arg(TFrmSize::Clamp(h));
@@ -116,11 +116,11 @@ void TFrmArea::LoadPlacement()
 void TFrmArea::SavePlacement()
 {
     const int Hh = HeaderHeight();
-    TConfig config;
-    config.WriteInteger(QStringLiteral("width"), width() - 2 * Border);
-    config.WriteInteger(QStringLiteral("height"), height() - Hh - 2 * Border);
-    config.WriteInteger(QStringLiteral("left"), x());
-    config.WriteInteger(QStringLiteral("top"), y());
+    SettingsStore config;
+    config.writeInteger(QStringLiteral("width"), width() - 2 * Border);
+    config.writeInteger(QStringLiteral("height"), height() - Hh - 2 * Border);
+    config.writeInteger(QStringLiteral("left"), x());
+    config.writeInteger(QStringLiteral("top"), y());
 }
 
 void TFrmArea::FormMove(QPoint globalPos)

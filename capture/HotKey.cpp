@@ -4,8 +4,8 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "support/Dpi.h"
-#include "support/Q.Config.h"
 #include "support/Q.Translate.h"
+#include "support/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -161,7 +161,7 @@ void TFrmHotKey::WMHotKey(quint32 id)
 
 int TFrmHotKey::LoadHotKey()
 {
-    const int value = TConfig().ReadInteger(QStringLiteral("hotkey"), DefaultHotKey);
+    const int value = SettingsStore().readInteger(QStringLiteral("hotkey"), DefaultHotKey);
     QString name = keyName(value & 0xFF);
     if (name == SysReq)
         name = PrintScreenEntry;
@@ -189,7 +189,7 @@ int TFrmHotKey::HotKeyFromUI() const
 
 void TFrmHotKey::SaveHotKey()
 {
-    TConfig().WriteInteger(QStringLiteral("hotkey"), HotKeyFromUI());
+    SettingsStore().writeInteger(QStringLiteral("hotkey"), HotKeyFromUI());
 }
 
 bool TFrmHotKey::RegisterShortCut(int value)

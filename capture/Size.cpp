@@ -1,7 +1,7 @@
 #include "Size.h"
 
-#include "support/Q.Config.h"
 #include "support/Q.Translate.h"
+#include "support/SettingsStore.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -103,23 +103,23 @@ void TFrmSize::LoadPresets()
 {
     QSpinBox* widths[3] = { EditWidth_1, EditWidth_2, EditWidth_3 };
     QSpinBox* heights[3] = { EditHeight_1, EditHeight_2, EditHeight_3 };
-    TConfig config;
+    SettingsStore config;
     for (int i = 0; i < 3; ++i) {
         const StoredPreset& preset = Presets[i];
-        widths[i]->setValue(config.ReadInteger(QLatin1String(preset.width), preset.defaultWidth));
-        heights[i]->setValue(config.ReadInteger(QLatin1String(preset.height), preset.defaultHeight));
+        widths[i]->setValue(config.readInteger(QLatin1String(preset.width), preset.defaultWidth));
+        heights[i]->setValue(config.readInteger(QLatin1String(preset.height), preset.defaultHeight));
     }
 }
 
 void TFrmSize::SavePresets()
 {
-    TConfig config;
-    config.WriteInteger(QStringLiteral("width_1"), EditWidth_1->value());
-    config.WriteInteger(QStringLiteral("width_2"), EditWidth_2->value());
-    config.WriteInteger(QStringLiteral("width_3"), EditWidth_3->value());
-    config.WriteInteger(QStringLiteral("height_1"), EditHeight_1->value());
-    config.WriteInteger(QStringLiteral("height_2"), EditHeight_2->value());
-    config.WriteInteger(QStringLiteral("height_3"), EditHeight_3->value());
+    SettingsStore config;
+    config.writeInteger(QStringLiteral("width_1"), EditWidth_1->value());
+    config.writeInteger(QStringLiteral("width_2"), EditWidth_2->value());
+    config.writeInteger(QStringLiteral("width_3"), EditWidth_3->value());
+    config.writeInteger(QStringLiteral("height_1"), EditHeight_1->value());
+    config.writeInteger(QStringLiteral("height_2"), EditHeight_2->value());
+    config.writeInteger(QStringLiteral("height_3"), EditHeight_3->value());
 }
 
 void TFrmSize::BtnApplyClick(int group)

@@ -89,16 +89,16 @@ QString systemMessage(int error)
 
 } // namespace
 
-TChildProcess::~TChildProcess()
+ChildProcess::~ChildProcess()
 {
     if (m_pid > 0) {
-        Kill();
+        kill();
         ::waitpid(pid_t(m_pid), nullptr, 0);
     }
-    CloseAll();
+    closeAll();
 }
 
-QString TChildProcess::Start(const QString& program, const QStringList& arguments, const QString& directory,
+QString ChildProcess::start(const QString& program, const QStringList& arguments, const QString& directory,
     const QStringList& environment, const std::vector<int>& keep)
 {
     const QString path = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
@@ -170,26 +170,26 @@ QString TChildProcess::Start(const QString& program, const QStringList& argument
     ::fcntl(m_output, F_SETFL, O_NONBLOCK);
     m_exit = int(::syscall(SYS_pidfd_open, pid, 0));
     m_outputNotifier = new QSocketNotifier(m_output, QSocketNotifier::Read, this);
-    connect(m_outputNotifier, &QSocketNotifier::activated, this, &TChildProcess::ReadOutput);
+    connect(m_outputNotifier, &QSocketNotifier::activated, this, &ChildProcess::readOutput);
     m_inputNotifier = new QSocketNotifier(m_input, QSocketNotifier::Write, this);
     m_inputNotifier->setEnabled(false);
-    connect(m_inputNotifier, &QSocketNotifier::activated, this, &TChildProcess::WriteInput);
+    connect(m_inputNotifier, &QSocketNotifier::activated, this, &ChildProcess::writeInput);
     if (m_exit >= 0) {
         m_exitNotifier = new QSocketNotifier(m_exit, QSocketNotifier::Read, this);
-        connect(m_exitNotifier, &QSocketNotifier::activated, this, [this] { Reap(false); });
+        connect(m_exitNotifier, &QSocketNotifier::activated, this, [this] { reap(false); });
     }
     return {};
 }
 
-void TChildProcess::Write(const QByteArray& bytes)
+void ChildProcess::write(const QByteArray& bytes)
 {
     if (m_input < 0)
         return;
     m_pending += bytes;
-    WriteInput();
+    writeInput();
 }
 
-void TChildProcess::WriteInput()
+void ChildProcess::writeInput()
 {
     while (!m_pending.isEmpty()) {
         const ssize_t written = ::write(m_input, m_pending.constData(), size_t(m_pending.size()));
@@ -206,13 +206,13 @@ void TChildProcess::WriteInput()
     m_inputNotifier->setEnabled(!m_pending.isEmpty());
 }
 
-void TChildProcess::Kill()
+void ChildProcess::kill()
 {
     if (m_pid > 0 && ::kill(-pid_t(m_pid), SIGKILL) != 0)
         ::kill(pid_t(m_pid), SIGKILL);
 }
 
-bool TChildProcess::WaitForFinished(QDeadlineTimer deadline)
+bool ChildProcess::waitForFinished(QDeadlineTimer deadline)
 {
     while (m_pid > 0) {
         // The output is drained so that a program writing its last lines never stalls on a full pipe; a
@@ -235,24 +235,24 @@ bool TChildProcess::WaitForFinished(QDeadlineTimer deadline)
             if (!watched[i].revents)
                 continue;
             if (watched[i].fd == m_exit)
-                Reap(false);
+                reap(false);
             else if (watched[i].fd == m_output)
-                ReadOutput();
+                readOutput();
             else if (watched[i].fd == m_input)
-                WriteInput();
+                writeInput();
         }
     }
     return true;
 }
 
-void TChildProcess::ReadOutput()
+void ChildProcess::readOutput()
 {
     char buffer[1024];
     while (m_output >= 0) {
         const ssize_t got = ::read(m_output, buffer, sizeof(buffer));
         if (got > 0) {
-            if (OnOutput)
-                OnOutput(QByteArrayView(buffer, got));
+            if (m_onOutput)
+                m_onOutput(QByteArrayView(buffer, got));
             continue;
         }
         if (got < 0 && errno == EINTR)
@@ -261,26 +261,26 @@ void TChildProcess::ReadOutput()
             m_outputNotifier->setEnabled(false);
             // Without a process descriptor (a kernel before 5.3), the end of the output stands for the end.
             if (!m_exitNotifier && m_pid > 0)
-                Reap(true);
+                reap(true);
         }
         break;
     }
 }
 
-void TChildProcess::Reap(bool wait)
+void ChildProcess::reap(bool wait)
 {
     int status = 0;
     if (::waitpid(pid_t(m_pid), &status, wait ? 0 : WNOHANG) <= 0)
         return;
     m_pid = 0;
     // What the program wrote before it ended; a descendant that keeps the pipe open is not waited for.
-    ReadOutput();
-    CloseAll();
-    if (OnFinished)
-        OnFinished(WIFEXITED(status) ? WEXITSTATUS(status) : 0, !WIFEXITED(status));
+    readOutput();
+    closeAll();
+    if (m_onFinished)
+        m_onFinished(WIFEXITED(status) ? WEXITSTATUS(status) : 0, !WIFEXITED(status));
 }
 
-void TChildProcess::CloseAll()
+void ChildProcess::closeAll()
 {
     for (QSocketNotifier** notifier : { &m_outputNotifier, &m_inputNotifier, &m_exitNotifier }) {
         delete *notifier;

@@ -15,9 +15,9 @@ constexpr int PipeSize = 1 << 20;
 
 } // namespace
 
-TFramePipe::~TFramePipe()
+FramePipe::~FramePipe()
 {
-    Finish();
+    finish();
     if (m_writer.joinable())
         m_writer.join();
     else if (m_write >= 0)
@@ -26,7 +26,7 @@ TFramePipe::~TFramePipe()
         ::close(m_read);
 }
 
-bool TFramePipe::Open(QSize frameSize)
+bool FramePipe::open(QSize frameSize)
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
@@ -46,15 +46,15 @@ bool TFramePipe::Open(QSize frameSize)
     return true;
 }
 
-void TFramePipe::ChildStarted()
+void FramePipe::childStarted()
 {
     if (m_read >= 0)
         ::close(m_read);
     m_read = -1;
-    m_writer = std::thread([this] { Write(); });
+    m_writer = std::thread([this] { write(); });
 }
 
-QImage* TFramePipe::Acquire()
+QImage* FramePipe::acquire()
 {
     std::lock_guard lock(m_lock);
     if (m_broken || m_finishing || m_free.empty())
@@ -64,7 +64,7 @@ QImage* TFramePipe::Acquire()
     return frame;
 }
 
-void TFramePipe::Submit(QImage* frame, int count)
+void FramePipe::submit(QImage* frame, int count)
 {
     {
         std::lock_guard lock(m_lock);
@@ -73,14 +73,14 @@ void TFramePipe::Submit(QImage* frame, int count)
     m_wake.notify_one();
 }
 
-void TFramePipe::Repeat(int count)
+void FramePipe::repeat(int count)
 {
     std::lock_guard lock(m_lock);
     if (!m_queue.empty())
         m_queue.back().count += count;
 }
 
-void TFramePipe::Finish()
+void FramePipe::finish()
 {
     {
         std::lock_guard lock(m_lock);
@@ -89,7 +89,7 @@ void TFramePipe::Finish()
     m_wake.notify_one();
 }
 
-void TFramePipe::Write()
+void FramePipe::write()
 {
     // An encoder that has gone makes the write fail with EPIPE instead of ending the program.
     sigset_t pipeSignal;
@@ -111,7 +111,7 @@ void TFramePipe::Write()
         --head.count;
         QImage* frame = head.frame;
         lock.unlock();
-        const bool written = WriteFrame(*frame);
+        const bool written = writeFrame(*frame);
         lock.lock();
         if (!written) {
             m_broken = true;
@@ -127,7 +127,7 @@ void TFramePipe::Write()
     m_write = -1;
 }
 
-bool TFramePipe::WriteFrame(const QImage& frame)
+bool FramePipe::writeFrame(const QImage& frame)
 {
     // RGB32 rows have no padding: the buffer is one block of width x 4 x height bytes.
     const char* data = reinterpret_cast<const char*>(frame.constBits());

@@ -14,34 +14,34 @@
 // that reads slowly never holds up the user interface. Each frame is written as many times as the
 // recording's clock asks for, so the video lasts as long as the recording did. The user-interface thread
 // fills a few reusable buffers; nothing is allocated per frame.
-class TFramePipe
+class FramePipe
 {
 public:
-    TFramePipe() = default;
+    FramePipe() = default;
     // Finishes and waits for the writer: the encoder must be gone or reading by then.
-    ~TFramePipe();
-    TFramePipe(const TFramePipe&) = delete;
-    TFramePipe& operator=(const TFramePipe&) = delete;
+    ~FramePipe();
+    FramePipe(const FramePipe&) = delete;
+    FramePipe& operator=(const FramePipe&) = delete;
 
     // Creates the pipe and the buffers (Format_RGB32, black); false when the system refuses either.
-    bool Open(QSize frameSize);
+    bool open(QSize frameSize);
     // The end the encoder reads, to be inherited by it under this number.
-    int ChildDescriptor() const { return m_read; }
+    int childDescriptor() const { return m_read; }
     // The encoder has its copy: closes this one and starts writing.
-    void ChildStarted();
+    void childStarted();
 
     // A buffer for the next frame; null while the writer holds every one (the encoder is behind) or the
     // encoder has gone.
-    QImage* Acquire();
+    QImage* acquire();
     // Queues the acquired buffer to be written `count` times.
-    void Submit(QImage* frame, int count);
+    void submit(QImage* frame, int count);
     // The last frame queued is written `count` more times; nothing when none is queued.
-    void Repeat(int count);
+    void repeat(int count);
     // No more frames: the writer ends the frame it is writing, then closes the pipe, which the encoder
     // sees as the end of its input. Returns at once.
-    void Finish();
+    void finish();
 
-    qint64 FramesWritten() const { return m_written.load(); }
+    qint64 framesWritten() const { return m_written.load(); }
 
 private:
     struct Queued
@@ -49,8 +49,8 @@ private:
         QImage* frame;
         int count;
     };
-    void Write();
-    bool WriteFrame(const QImage& frame);
+    void write();
+    bool writeFrame(const QImage& frame);
 
     int m_read = -1;
     int m_write = -1;

@@ -4,8 +4,8 @@
 #include "platform/ScreenSource.h"
 #include "save/PngEncoder.h"
 #include "support/Exception.h"
-#include "support/Q.Config.h"
 #include "support/Q.Strings.h"
+#include "support/SettingsStore.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -45,8 +45,8 @@ QString UploadHost()
     const QString chosen = qEnvironmentVariable("LUMETRA_UPLOAD_HOST").trimmed();
     if (!chosen.isEmpty())
         return chosen;
-    TConfig config;
-    const QString stored = config.ReadString(QStringLiteral("upload_host"), QString()).trimmed();
+    SettingsStore config;
+    const QString stored = config.readString(QStringLiteral("upload_host"), QString()).trimmed();
     return stored.isEmpty() ? DefaultUploadHost : stored;
 }
 

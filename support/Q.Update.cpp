@@ -1,9 +1,9 @@
 #include "Q.Update.h"
 
 #include "Dpi.h"
-#include "Q.Config.h"
 #include "Q.Strings.h"
 #include "Q.Translate.h"
+#include "SettingsStore.h"
 #include "Version.h"
 #include "platform/HttpClient.h"
 #include "platform/Shell.h"
@@ -329,7 +329,7 @@ QUrl UpdateEndpoint()
 {
     QString chosen = qEnvironmentVariable("LUMETRA_UPDATE_URL").trimmed();
     if (chosen.isEmpty())
-        chosen = TConfig().ReadString(QStringLiteral("update_url"), QString()).trimmed();
+        chosen = SettingsStore().readString(QStringLiteral("update_url"), QString()).trimmed();
     if (chosen.isEmpty())
         chosen = DefaultUpdateEndpoint;
     while (chosen.endsWith(QLatin1Char('/')))

@@ -1,7 +1,7 @@
 #include "RecordingTarget.h"
 
 #include "capture/CaptureSource.h"
-#include "recording/Recorder.h"
+#include "recording/ScreenRecorder.h"
 #include "support/Exception.h"
 
 bool RecordingTarget::accepts(int source) const
@@ -11,7 +11,7 @@ bool RecordingTarget::accepts(int source) const
 
 std::optional<Unavailable> RecordingTarget::problem() const
 {
-    if (!TRecorder::FindFFMpeg().isEmpty())
+    if (!ScreenRecorder::findEncoder().isEmpty())
         return std::nullopt;
     // The list goes back to PNG before the message, so that the window behind it shows what is chosen.
     return Unavailable { FileNotFoundText(QStringLiteral("ffmpeg")), QStringLiteral("ffmpegnotfound"), true };

@@ -5,7 +5,7 @@
 #include "capture/CaptureSource.h"
 #include "capture/Size.h"
 #include "platform/fake/FakePlatform.h"
-#include "support/Q.Config.h"
+#include "support/SettingsStore.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -41,18 +41,18 @@ QImage deskPicture()
 
 Placement readPlacement()
 {
-    TConfig config;
-    return { config.ReadInteger(QStringLiteral("left"), -1), config.ReadInteger(QStringLiteral("top"), -1),
-        config.ReadInteger(QStringLiteral("width"), -1), config.ReadInteger(QStringLiteral("height"), -1) };
+    SettingsStore config;
+    return { config.readInteger(QStringLiteral("left"), -1), config.readInteger(QStringLiteral("top"), -1),
+        config.readInteger(QStringLiteral("width"), -1), config.readInteger(QStringLiteral("height"), -1) };
 }
 
 void storePlacement(const Placement& p)
 {
-    TConfig config;
-    config.WriteInteger(QStringLiteral("left"), p.left);
-    config.WriteInteger(QStringLiteral("top"), p.top);
-    config.WriteInteger(QStringLiteral("width"), p.width);
-    config.WriteInteger(QStringLiteral("height"), p.height);
+    SettingsStore config;
+    config.writeInteger(QStringLiteral("left"), p.left);
+    config.writeInteger(QStringLiteral("top"), p.top);
+    config.writeInteger(QStringLiteral("width"), p.width);
+    config.writeInteger(QStringLiteral("height"), p.height);
 }
 
 } // namespace
@@ -292,9 +292,9 @@ void TestArea::presetsFromTheStore()
     QFETCH(int, height);
     QFETCH(QString, caption);
     {
-        TConfig config;
-        config.WriteInteger(QStringLiteral("width_2"), width);
-        config.WriteInteger(QStringLiteral("height_2"), height);
+        SettingsStore config;
+        config.writeInteger(QStringLiteral("width_2"), width);
+        config.writeInteger(QStringLiteral("height_2"), height);
     }
     TFrmArea* frame = openFrame();
     QCOMPARE(frame->PopSize_2->text(), caption);
@@ -313,12 +313,12 @@ void TestArea::presetMenuUsesTheFieldsAndApplyRenames()
     frame->PopSize_3->trigger();
     QCOMPARE(frame->GetRect().size(), QSize(500, 480));
     QCOMPARE(frame->PopSize_3->text(), QStringLiteral("720x480"));
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("width_3"), -1), -1);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("width_3"), -1), -1);
 
     sizes->BtnApply_3->click();
     QCOMPARE(frame->PopSize_3->text(), QStringLiteral("500x480"));
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("width_3"), -1), 500);
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("height_1"), -1), 240);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("width_3"), -1), 500);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("height_1"), -1), 240);
 
     // The current size: the frame takes it, no preset changes its name.
     sizes->EditWidth->setValue(300);
@@ -354,7 +354,7 @@ void TestArea::sizeFields()
     // Applying takes the text as leaving the field would.
     sizes()->BtnApply_1->click();
     QCOMPARE(field->value(), value);
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("height_1"), -1), value);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("height_1"), -1), value);
 
     field->setValue(0);
     QCOMPARE(field->value(), 64);
@@ -366,7 +366,7 @@ void TestArea::closeButtonHideAndSourceChange()
 {
     TFrmArea* frame = openFrame();
     QTRY_VERIFY(readPlacement().left >= 0);
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("area"), -1), 1);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("area"), -1), 1);
 
     // Hiding through the menu: no save, the source stays.
     const Placement before = readPlacement();
@@ -392,7 +392,7 @@ void TestArea::closeButtonHideAndSourceChange()
     QTest::mouseClick(frame->BtnClose, Qt::LeftButton);
     QVERIFY(!frame->isVisible());
     QCOMPARE(m_program->source(), int(csFullScreen));
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("area"), -1), 0);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("area"), -1), 0);
     QCOMPARE(readPlacement().left, before.left - 3);
 }
 

@@ -3,7 +3,7 @@
 #include "TestMain.h"
 #include "TestProgram.h"
 #include "ocr/RtOcr.h"
-#include "support/Q.Config.h"
+#include "support/SettingsStore.h"
 #include "targets/Targets.h"
 
 #include <QDir>
@@ -383,7 +383,7 @@ void TestOcr::withoutLanguagesTxtFallsBackToPng()
     saysSo();
     QCOMPARE(m_program->target(), int(stPNG));
     QVERIFY(!m_program->list(QStringLiteral("ChkOCR_lang"))->isVisibleTo(&m_program->window()));
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("saveto"), -1), int(stPNG));
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("saveto"), -1), int(stPNG));
 }
 
 LUMETRA_OFFSCREEN_TEST_MAIN(TestOcr)

@@ -4,7 +4,7 @@
 #include "TestProgram.h"
 #include "capture/CaptureSource.h"
 #include "save/Save.h"
-#include "support/Q.Config.h"
+#include "support/SettingsStore.h"
 #include "targets/Targets.h"
 
 #include <QDir>
@@ -24,7 +24,7 @@ QByteArray readFile(const QString& name)
 
 int storedTarget()
 {
-    return TConfig().ReadInteger(QStringLiteral("saveto"), -1);
+    return SettingsStore().readInteger(QStringLiteral("saveto"), -1);
 }
 
 } // namespace
@@ -148,7 +148,7 @@ void TestTargets::storedWebpWithoutLibraryWarnsAtStart()
 {
     m_program.reset();
     qputenv("LUMETRA_WEBP_LIBRARY", (m_home->root + NoWebpLibrary).toLocal8Bit());
-    TConfig().WriteInteger(QStringLiteral("saveto"), stWebP);
+    SettingsStore().writeInteger(QStringLiteral("saveto"), stWebP);
     FakePlatform platform;
     TestProgram program(platform);
     program.start();
@@ -200,7 +200,7 @@ void TestTargets::qualityFollowsTheList()
     m_program->pick(QStringLiteral("ChkJPEG_qual"), 4);
     m_program->capture();
     QCOMPARE(readFile(m_home->desktop + QStringLiteral("/Q-002.jpg")), readFile(reference60));
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("jpeg_quality"), -1), 4);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("jpeg_quality"), -1), 4);
 }
 
 void TestTargets::clipboardTarget()

@@ -1,15 +1,15 @@
-#include "Q.Config.h"
+#include "SettingsStore.h"
 
 #include <QLoggingCategory>
 #include <QSettings>
 
 #include <optional>
 
-TConfig::TConfig(const QString& path)
+SettingsStore::SettingsStore(const QString& path)
 {
     const QString organization = path.section(QLatin1Char('\\'), 0, 0);
     const QString application = path.section(QLatin1Char('\\'), 1);
-    FReg = std::make_unique<QSettings>(
+    m_settings = std::make_unique<QSettings>(
         QSettings::NativeFormat, QSettings::UserScope, organization, application);
 }
 
@@ -35,50 +35,50 @@ std::optional<int> integerOf(const QVariant& value)
 
 // The store is written when the instance goes. A failed write never reaches the user; it shows only in the
 // debug log (QT_LOGGING_RULES="lumetra.settings.debug=true").
-TConfig::~TConfig()
+SettingsStore::~SettingsStore()
 {
-    if (!FWritten)
+    if (!m_written)
         return;
-    FReg->sync();
-    if (FReg->status() != QSettings::NoError)
-        qCDebug(lcSettings) << "settings not written to" << FReg->fileName() << FReg->status();
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError)
+        qCDebug(lcSettings) << "settings not written to" << m_settings->fileName() << m_settings->status();
 }
 
-int TConfig::ReadInteger(const QString& name, int defaultValue)
+int SettingsStore::readInteger(const QString& name, int defaultValue)
 {
-    return integerOf(FReg->value(name)).value_or(defaultValue);
+    return integerOf(m_settings->value(name)).value_or(defaultValue);
 }
 
-bool TConfig::ReadBoolean(const QString& name, bool defaultValue)
+bool SettingsStore::readBoolean(const QString& name, bool defaultValue)
 {
     // Stored as an integer, 0 or 1; any non-zero number reads as true.
-    const auto value = integerOf(FReg->value(name));
+    const auto value = integerOf(m_settings->value(name));
     return value ? *value != 0 : defaultValue;
 }
 
-QString TConfig::ReadString(const QString& name, const QString& defaultValue)
+QString SettingsStore::readString(const QString& name, const QString& defaultValue)
 {
-    const QVariant value = FReg->value(name);
+    const QVariant value = m_settings->value(name);
     return value.typeId() == QMetaType::QString ? value.toString() : defaultValue;
 }
 
-int TConfig::WriteInteger(const QString& name, int value)
+int SettingsStore::writeInteger(const QString& name, int value)
 {
-    FWritten = true;
-    FReg->setValue(name, value);
+    m_written = true;
+    m_settings->setValue(name, value);
     return value;
 }
 
-bool TConfig::WriteBoolean(const QString& name, bool value)
+bool SettingsStore::writeBoolean(const QString& name, bool value)
 {
-    FWritten = true;
-    FReg->setValue(name, value ? 1 : 0);
+    m_written = true;
+    m_settings->setValue(name, value ? 1 : 0);
     return value;
 }
 
-QString TConfig::WriteString(const QString& name, const QString& value)
+QString SettingsStore::writeString(const QString& name, const QString& value)
 {
-    FWritten = true;
-    FReg->setValue(name, value);
+    m_written = true;
+    m_settings->setValue(name, value);
     return value;
 }

@@ -1,6 +1,6 @@
 #include "SettingsFile.h"
 #include "TestHome.h"
-#include "support/Q.Config.h"
+#include "support/SettingsStore.h"
 
 #include <QDir>
 #include <QSettings>
@@ -12,7 +12,7 @@ const QString Golden = QStringLiteral(LUMETRA_SOURCE_DIR "/tests/unit/golden/Lum
 
 } // namespace
 
-class TestConfig : public QObject
+class TestSettingsStore : public QObject
 {
     Q_OBJECT
 private slots:
@@ -34,54 +34,54 @@ private:
     std::unique_ptr<TestHome> m_home;
 };
 
-void TestConfig::initTestCase()
+void TestSettingsStore::initTestCase()
 {
     m_home = std::make_unique<TestHome>();
     m_home->apply();
 }
 
-void TestConfig::init()
+void TestSettingsStore::init()
 {
     QDir(m_home->config).removeRecursively();
 }
 
-void TestConfig::cleanup()
+void TestSettingsStore::cleanup()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_home->config);
 }
 
-void TestConfig::storedFormat()
+void TestSettingsStore::storedFormat()
 {
     // Every setting of the main window, each written by its own short-lived instance as the handlers do.
-    TConfig().WriteInteger(QStringLiteral("area"), 3);
-    TConfig().WriteInteger(QStringLiteral("saveto"), 10);
-    TConfig().WriteInteger(QStringLiteral("jpeg_quality"), 0);
-    TConfig().WriteInteger(QStringLiteral("webp_quality"), 4);
-    TConfig().WriteInteger(QStringLiteral("language_ocr"), 2);
-    TConfig().WriteString(QStringLiteral("language"), QStringLiteral("zh"));
-    TConfig().WriteString(QStringLiteral("path"), QStringLiteral("/home/사용자/캡쳐, 2026 #1"));
-    TConfig().WriteBoolean(QStringLiteral("audio"), true);
-    TConfig().WriteBoolean(QStringLiteral("mouse"), false);
-    TConfig().WriteBoolean(QStringLiteral("ffmpeg_log"), true);
-    TConfig().WriteInteger(QStringLiteral("append"), 3);
-    TConfig().WriteInteger(QStringLiteral("sound"), 1);
-    TConfig().WriteInteger(QStringLiteral("record_limit"), 240);
+    SettingsStore().writeInteger(QStringLiteral("area"), 3);
+    SettingsStore().writeInteger(QStringLiteral("saveto"), 10);
+    SettingsStore().writeInteger(QStringLiteral("jpeg_quality"), 0);
+    SettingsStore().writeInteger(QStringLiteral("webp_quality"), 4);
+    SettingsStore().writeInteger(QStringLiteral("language_ocr"), 2);
+    SettingsStore().writeString(QStringLiteral("language"), QStringLiteral("zh"));
+    SettingsStore().writeString(QStringLiteral("path"), QStringLiteral("/home/사용자/캡쳐, 2026 #1"));
+    SettingsStore().writeBoolean(QStringLiteral("audio"), true);
+    SettingsStore().writeBoolean(QStringLiteral("mouse"), false);
+    SettingsStore().writeBoolean(QStringLiteral("ffmpeg_log"), true);
+    SettingsStore().writeInteger(QStringLiteral("append"), 3);
+    SettingsStore().writeInteger(QStringLiteral("sound"), 1);
+    SettingsStore().writeInteger(QStringLiteral("record_limit"), 240);
     QCOMPARE(QString::fromUtf8(readWholeFile(store())), QString::fromUtf8(readWholeFile(Golden)));
 }
 
-void TestConfig::readsTheStoredFormat()
+void TestSettingsStore::readsTheStoredFormat()
 {
     writeFileAnew(store(), readWholeFile(Golden));
-    TConfig config;
-    QCOMPARE(config.ReadInteger(QStringLiteral("saveto"), 0), 10);
-    QCOMPARE(config.ReadInteger(QStringLiteral("record_limit"), 0), 240);
-    QCOMPARE(config.ReadString(QStringLiteral("path"), {}), QStringLiteral("/home/사용자/캡쳐, 2026 #1"));
-    QCOMPARE(config.ReadString(QStringLiteral("language"), {}), QStringLiteral("zh"));
-    QCOMPARE(config.ReadBoolean(QStringLiteral("mouse"), true), false);
-    QCOMPARE(config.ReadBoolean(QStringLiteral("audio"), false), true);
+    SettingsStore config;
+    QCOMPARE(config.readInteger(QStringLiteral("saveto"), 0), 10);
+    QCOMPARE(config.readInteger(QStringLiteral("record_limit"), 0), 240);
+    QCOMPARE(config.readString(QStringLiteral("path"), {}), QStringLiteral("/home/사용자/캡쳐, 2026 #1"));
+    QCOMPARE(config.readString(QStringLiteral("language"), {}), QStringLiteral("zh"));
+    QCOMPARE(config.readBoolean(QStringLiteral("mouse"), true), false);
+    QCOMPARE(config.readBoolean(QStringLiteral("audio"), false), true);
 }
 
-void TestConfig::valueTypes_data()
+void TestSettingsStore::valueTypes_data()
 {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<int>("integer");
@@ -103,70 +103,70 @@ void TestConfig::valueTypes_data()
     QTest::newRow("quoted text") << QByteArray("\"a, b\"") << 7 << true << "a, b";
 }
 
-void TestConfig::valueTypes()
+void TestSettingsStore::valueTypes()
 {
     QFETCH(QByteArray, stored);
     QFETCH(int, integer);
     QFETCH(bool, boolean);
     QFETCH(QString, text);
     writeFileAnew(store(), "[General]\nvalue=" + stored + "\n");
-    TConfig config;
-    QCOMPARE(config.ReadInteger(QStringLiteral("value"), 7), integer);
-    QCOMPARE(config.ReadBoolean(QStringLiteral("value"), true), boolean);
-    QCOMPARE(config.ReadString(QStringLiteral("value"), QStringLiteral("default")), text);
+    SettingsStore config;
+    QCOMPARE(config.readInteger(QStringLiteral("value"), 7), integer);
+    QCOMPARE(config.readBoolean(QStringLiteral("value"), true), boolean);
+    QCOMPARE(config.readString(QStringLiteral("value"), QStringLiteral("default")), text);
 }
 
-void TestConfig::missingStoreGivesDefaults()
+void TestSettingsStore::missingStoreGivesDefaults()
 {
     {
-        TConfig config;
-        QCOMPARE(config.ReadInteger(QStringLiteral("sound"), 2), 2);
-        QCOMPARE(config.ReadString(QStringLiteral("language"), QStringLiteral("en")), QStringLiteral("en"));
+        SettingsStore config;
+        QCOMPARE(config.readInteger(QStringLiteral("sound"), 2), 2);
+        QCOMPARE(config.readString(QStringLiteral("language"), QStringLiteral("en")), QStringLiteral("en"));
     }
     // Reading creates nothing; the first write creates folder and file.
     QVERIFY(!QFile::exists(store()));
-    QCOMPARE(TConfig().WriteInteger(QStringLiteral("sound"), 3), 3);
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("sound"), 2), 3);
+    QCOMPARE(SettingsStore().writeInteger(QStringLiteral("sound"), 3), 3);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("sound"), 2), 3);
 }
 
-void TestConfig::corruptStoreStillWorks()
+void TestSettingsStore::corruptStoreStillWorks()
 {
     static const char garbage[] = "\x00\xFF\xFE[Gen\nno equals here\n=\n[General]\nsaveto=3\n\xC3\x28=\xFF\n";
     writeFileAnew(store(), QByteArray(garbage, sizeof(garbage) - 1));
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("saveto"), 0), 3);
-    QCOMPARE(TConfig().ReadInteger(QStringLiteral("append"), 1), 1);
-    TConfig().WriteInteger(QStringLiteral("append"), 2);
-    TConfig config;
-    QCOMPARE(config.ReadInteger(QStringLiteral("append"), 1), 2);
-    QCOMPARE(config.ReadInteger(QStringLiteral("saveto"), 0), 3);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("saveto"), 0), 3);
+    QCOMPARE(SettingsStore().readInteger(QStringLiteral("append"), 1), 1);
+    SettingsStore().writeInteger(QStringLiteral("append"), 2);
+    SettingsStore config;
+    QCOMPARE(config.readInteger(QStringLiteral("append"), 1), 2);
+    QCOMPARE(config.readInteger(QStringLiteral("saveto"), 0), 3);
 }
 
-void TestConfig::writesAreOnDiskAndKeepOthers()
+void TestSettingsStore::writesAreOnDiskAndKeepOthers()
 {
     writeFileAnew(store(), "[General]\nhotkey=44\nleft=10\n");
-    TConfig().WriteInteger(QStringLiteral("area"), 1);
+    SettingsStore().writeInteger(QStringLiteral("area"), 1);
     QVERIFY(readWholeFile(store()).contains("area=1\n"));
     // Two instances alive at once (a window reading its values while a handler writes) lose nothing.
     {
-        TConfig first;
-        TConfig second;
-        first.WriteInteger(QStringLiteral("width_1"), 640);
-        second.WriteString(QStringLiteral("language"), QStringLiteral("fr"));
+        SettingsStore first;
+        SettingsStore second;
+        first.writeInteger(QStringLiteral("width_1"), 640);
+        second.writeString(QStringLiteral("language"), QStringLiteral("fr"));
     }
     // A change made to the file by someone else is seen by the next instance. (Within one tick of the
     // clock a change of the same size would not be: the store is re-read when its size or time differs.)
     QByteArray data = readWholeFile(store());
     data.replace("left=10", "left=770");
     writeFileAnew(store(), data);
-    TConfig config;
-    QCOMPARE(config.ReadInteger(QStringLiteral("left"), 0), 770);
-    QCOMPARE(config.ReadInteger(QStringLiteral("hotkey"), 0), 44);
-    QCOMPARE(config.ReadInteger(QStringLiteral("area"), 0), 1);
-    QCOMPARE(config.ReadInteger(QStringLiteral("width_1"), 0), 640);
-    QCOMPARE(config.ReadString(QStringLiteral("language"), {}), QStringLiteral("fr"));
+    SettingsStore config;
+    QCOMPARE(config.readInteger(QStringLiteral("left"), 0), 770);
+    QCOMPARE(config.readInteger(QStringLiteral("hotkey"), 0), 44);
+    QCOMPARE(config.readInteger(QStringLiteral("area"), 0), 1);
+    QCOMPARE(config.readInteger(QStringLiteral("width_1"), 0), 640);
+    QCOMPARE(config.readString(QStringLiteral("language"), {}), QStringLiteral("fr"));
 }
 
-void TestConfig::unwritableStore_data()
+void TestSettingsStore::unwritableStore_data()
 {
     QTest::addColumn<QString>("configHome");
     QTest::addColumn<QString>("blocker");
@@ -178,7 +178,7 @@ void TestConfig::unwritableStore_data()
     QTest::newRow("read-only file system") << QStringLiteral("/proc/self/lumetra") << QString();
 }
 
-void TestConfig::unwritableStore()
+void TestSettingsStore::unwritableStore()
 {
     QFETCH(QString, configHome);
     QFETCH(QString, blocker);
@@ -190,14 +190,14 @@ void TestConfig::unwritableStore()
             writeFileAnew(configHome + QLatin1Char('/') + blocker, "not a folder");
     }
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configHome);
-    QCOMPARE(TConfig().WriteInteger(QStringLiteral("append"), 3), 3);
-    QCOMPARE(TConfig().WriteBoolean(QStringLiteral("mouse"), false), false);
-    QCOMPARE(TConfig().WriteString(QStringLiteral("path"), QStringLiteral("/x")), QStringLiteral("/x"));
-    TConfig config;
-    QCOMPARE(config.ReadInteger(QStringLiteral("append"), 1), 1);
-    QCOMPARE(config.ReadBoolean(QStringLiteral("mouse"), true), true);
-    QCOMPARE(config.ReadString(QStringLiteral("path"), QStringLiteral("/desk")), QStringLiteral("/desk"));
+    QCOMPARE(SettingsStore().writeInteger(QStringLiteral("append"), 3), 3);
+    QCOMPARE(SettingsStore().writeBoolean(QStringLiteral("mouse"), false), false);
+    QCOMPARE(SettingsStore().writeString(QStringLiteral("path"), QStringLiteral("/x")), QStringLiteral("/x"));
+    SettingsStore config;
+    QCOMPARE(config.readInteger(QStringLiteral("append"), 1), 1);
+    QCOMPARE(config.readBoolean(QStringLiteral("mouse"), true), true);
+    QCOMPARE(config.readString(QStringLiteral("path"), QStringLiteral("/desk")), QStringLiteral("/desk"));
 }
 
-QTEST_GUILESS_MAIN(TestConfig)
-#include "tst_config.moc"
+QTEST_GUILESS_MAIN(TestSettingsStore)
+#include "tst_settingsstore.moc"

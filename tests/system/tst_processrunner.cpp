@@ -1,18 +1,18 @@
 #include "platform/fake/FakePlatform.h"
-#include "recording/DosCommand.h"
+#include "recording/ProcessRunner.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-using Line = TLineSplitter::Line;
+using Line = LineSplitter::Line;
 Q_DECLARE_METATYPE(QList<Line>)
 
 namespace {
 
-constexpr auto Entire = otEntireLine;
-constexpr auto Beginning = otBeginningOfLine;
+constexpr auto Entire = OutputType::EntireLine;
+constexpr auto Beginning = OutputType::BeginningOfLine;
 
 struct Run
 {
@@ -22,19 +22,19 @@ struct Run
     int late = 0;
 };
 
-void watch(TDosCommand& command, Run& run)
+void watch(ProcessRunner& command, Run& run)
 {
-    command.OnNewLine = [&run](TDosCommand*, const QString& line, TOutputType type) {
+    command.setLineHandler([&run](const QString& line, OutputType type) {
         run.late += run.terminated ? 1 : 0;
         run.lines.append({ line, type });
-    };
-    command.OnTerminated = [&run](TDosCommand*) { run.terminated = true; };
+    });
+    command.setEndHandler([&run] { run.terminated = true; });
 }
 
 } // namespace
 
 // The console process runner: its line splitting and real children.
-class TestDosCommand : public QObject
+class TestProcessRunner : public QObject
 {
     Q_OBJECT
 
@@ -47,7 +47,7 @@ private slots:
     void programThatCannotStart();
 };
 
-void TestDosCommand::splitter_data()
+void TestProcessRunner::splitter_data()
 {
     QTest::addColumn<QStringList>("reads");
     QTest::addColumn<QList<Line>>("expected");
@@ -74,71 +74,71 @@ void TestDosCommand::splitter_data()
         << QStringLiteral("y");
 }
 
-void TestDosCommand::splitter()
+void TestProcessRunner::splitter()
 {
     QFETCH(QStringList, reads);
     QFETCH(QList<Line>, expected);
     QFETCH(QString, last);
-    TLineSplitter splitter;
+    LineSplitter splitter;
     QList<Line> lines;
     for (const QString& read : std::as_const(reads))
-        lines += splitter.Feed(read);
+        lines += splitter.feed(read);
     QCOMPARE(lines, expected);
-    QCOMPARE(splitter.Finish().value_or(QString()), last);
+    QCOMPARE(splitter.finish().value_or(QString()), last);
 }
 
-void TestDosCommand::linesInOrderThenTheEnd()
+void TestProcessRunner::linesInOrderThenTheEnd()
 {
-    TDosCommand command;
+    ProcessRunner command;
     Run run;
     watch(command, run);
     command.setProgram(QStringLiteral("/bin/sh"),
         { QStringLiteral("-c"),
             QStringLiteral(R"(printf 'one\r\ntwo\r'; sleep 0.2; printf 'thr'; exit 3)") });
-    command.Execute();
-    QVERIFY(command.IsRunning());
-    QCOMPARE(command.EndStatus(), TDosCommand::esStill_Active);
+    command.start();
+    QVERIFY(command.isRunning());
+    QCOMPARE(command.endStatus(), ProcessRunner::EndStatus::Running);
     QTRY_VERIFY_WITH_TIMEOUT(run.terminated, 10000);
-    QVERIFY(!command.IsRunning());
+    QVERIFY(!command.isRunning());
     QCOMPARE(run.late, 0);
     const QList<Line> expected { { "one", Entire }, { "two", Entire }, { "thr", Beginning },
         { "thr", Entire } };
     QCOMPARE(run.lines, expected);
-    QCOMPARE(command.EndStatus(), TDosCommand::esProcess);
-    QCOMPARE(command.ExitCode(), 3u);
-    QVERIFY_THROWS_EXCEPTION(EDosCommand, command.SendLine(QStringLiteral("q"), false));
+    QCOMPARE(command.endStatus(), ProcessRunner::EndStatus::Exited);
+    QCOMPARE(command.exitCode(), 3u);
+    QVERIFY_THROWS_EXCEPTION(ProcessRunnerMisuse, command.sendLine(QStringLiteral("q"), false));
 }
 
-void TestDosCommand::inputInOrderWithoutBlocking()
+void TestProcessRunner::inputInOrderWithoutBlocking()
 {
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("input"));
-    TDosCommand command;
+    ProcessRunner command;
     Run run;
     watch(command, run);
     // The child takes five bytes and ends.
     command.setProgram(
         QStringLiteral("/bin/sh"), { QStringLiteral("-c"), QStringLiteral("head -c 5 > \"$0\""), file });
-    command.Execute();
-    command.SendLine(QStringLiteral("q"), false);
-    command.SendLine(QString(), false);
-    command.SendLine(QStringLiteral("é"), true);
+    command.start();
+    command.sendLine(QStringLiteral("q"), false);
+    command.sendLine(QString(), false);
+    command.sendLine(QStringLiteral("é"), true);
     QTRY_VERIFY_WITH_TIMEOUT(run.terminated, 10000);
     QFile written(file);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("q\xC3\xA9\r\n"));
-    QCOMPARE(command.EndStatus(), TDosCommand::esProcess);
+    QCOMPARE(command.endStatus(), ProcessRunner::EndStatus::Exited);
 }
 
-void TestDosCommand::endingARunEndsTheWholeGroup()
+void TestProcessRunner::endingARunEndsTheWholeGroup()
 {
-    auto command = std::make_unique<TDosCommand>();
+    auto command = std::make_unique<ProcessRunner>();
     Run run;
     watch(*command, run);
     // A grandchild that would outlive a child ended alone.
     command->setProgram(
         QStringLiteral("/bin/sh"), { QStringLiteral("-c"), QStringLiteral("sleep 60 & echo $!; wait") });
-    command->Execute();
+    command->start();
     QTRY_VERIFY_WITH_TIMEOUT(!run.lines.isEmpty(), 10000);
     const pid_t grandchild = pid_t(run.lines.first().text.toInt());
     QVERIFY(grandchild > 0);
@@ -152,26 +152,26 @@ void TestDosCommand::endingARunEndsTheWholeGroup()
     QTRY_VERIFY_WITH_TIMEOUT(ended(), 5000);
 }
 
-void TestDosCommand::programThatCannotStart()
+void TestProcessRunner::programThatCannotStart()
 {
     FakeMessageBoxes messages;
-    TDosCommand command(&messages);
+    ProcessRunner command(&messages);
     Run run;
     watch(command, run);
     command.setProgram(
         QStringLiteral("/nonexistent/enc oder"), { QStringLiteral("-y"), QStringLiteral("out.mp4") });
-    command.Execute();
+    command.start();
     QTRY_VERIFY_WITH_TIMEOUT(run.terminated, 10000);
-    QCOMPARE(command.EndStatus(), TDosCommand::esError);
+    QCOMPARE(command.endStatus(), ProcessRunner::EndStatus::StartError);
     QCOMPARE(messages.shown.size(), 1);
     QCOMPARE(messages.shown[0].icon, MessageIcon::Error);
     QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral(
                  "ECreateProcessError\r\nError creating Process: \"/nonexistent/enc oder\" -y out.mp4 - (")),
         qPrintable(messages.shown[0].text));
 
-    TDosCommand empty;
-    QVERIFY_THROWS_EXCEPTION(EDosCommand, empty.Execute());
+    ProcessRunner empty;
+    QVERIFY_THROWS_EXCEPTION(ProcessRunnerMisuse, empty.start());
 }
 
-QTEST_GUILESS_MAIN(TestDosCommand)
-#include "tst_doscommand.moc"
+QTEST_GUILESS_MAIN(TestProcessRunner)
+#include "tst_processrunner.moc"

@@ -1,6 +1,6 @@
 #include "capture/Capture.h"
 #include "platform/fake/FakePlatform.h"
-#include "recording/Recorder.h"
+#include "recording/ScreenRecorder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -66,7 +66,7 @@ double cpuSeconds()
 
 // The recorder's command lines, its reading of the encoder's output, its log, and a whole run against a
 // stand-in encoder that shows what it was given.
-class TestRecorder : public QObject
+class TestScreenRecorder : public QObject
 {
     Q_OBJECT
 
@@ -87,7 +87,7 @@ private slots:
     void stopAndWaitKillsAnEncoderThatHangs();
 };
 
-void TestRecorder::encoderArguments_data()
+void TestScreenRecorder::encoderArguments_data()
 {
     QTest::addColumn<QString>("audio");
     QTest::addColumn<QRect>("monitor");
@@ -121,7 +121,7 @@ void TestRecorder::encoderArguments_data()
             + Codec + QStringList { "-t", "1800" } + Scale + QStringList { out };
 }
 
-void TestRecorder::encoderArguments()
+void TestScreenRecorder::encoderArguments()
 {
     QFETCH(QString, audio);
     QFETCH(QRect, monitor);
@@ -129,7 +129,7 @@ void TestRecorder::encoderArguments()
     QFETCH(QSize, frame);
     QFETCH(int, limit);
     QFETCH(QStringList, expected);
-    TEncoderInput input;
+    EncoderInput input;
     input.audioSource = audio;
     input.display = QStringLiteral(":7");
     input.monitor = monitor;
@@ -138,10 +138,10 @@ void TestRecorder::encoderArguments()
     input.frameDescriptor = 9;
     input.limitMinutes = limit;
     input.output = expected.last();
-    QCOMPARE(TRecorder::EncoderArguments(input), expected);
+    QCOMPARE(ScreenRecorder::encoderArguments(input), expected);
 }
 
-void TestRecorder::evenSize_data()
+void TestScreenRecorder::evenSize_data()
 {
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("even");
@@ -150,14 +150,14 @@ void TestRecorder::evenSize_data()
         QTest::addRow("%d", size) << size << even;
 }
 
-void TestRecorder::evenSize()
+void TestScreenRecorder::evenSize()
 {
     QFETCH(int, size);
     QFETCH(int, even);
-    QCOMPARE(TRecorder::EvenSize(size), even);
+    QCOMPARE(ScreenRecorder::evenSize(size), even);
 }
 
-void TestRecorder::progressTime_data()
+void TestScreenRecorder::progressTime_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("time");
@@ -172,14 +172,14 @@ void TestRecorder::progressTime_data()
                                         << "N/A";
 }
 
-void TestRecorder::progressTime()
+void TestScreenRecorder::progressTime()
 {
     QFETCH(QString, line);
     QFETCH(QString, time);
-    QCOMPARE(TRecorder::ProgressTime(line), time);
+    QCOMPARE(ScreenRecorder::progressTime(line), time);
 }
 
-void TestRecorder::sources_data()
+void TestScreenRecorder::sources_data()
 {
     QTest::addColumn<QString>("listing");
     QTest::addColumn<QString>("source");
@@ -200,25 +200,25 @@ void TestRecorder::sources_data()
         << "";
 }
 
-void TestRecorder::sources()
+void TestScreenRecorder::sources()
 {
     QFETCH(QString, listing);
     QFETCH(QString, source);
-    QCOMPARE(TRecorder::ParseSources(listing), source);
+    QCOMPARE(ScreenRecorder::parseSources(listing), source);
 }
 
-void TestRecorder::playable()
+void TestScreenRecorder::playable()
 {
     QTemporaryDir folder;
     const QString name = folder.filePath(QStringLiteral("v.mp4"));
-    QVERIFY(!TRecorder::IsPlayableMp4(name));
+    QVERIFY(!ScreenRecorder::isPlayableMp4(name));
     QVERIFY(writeFile(name, box("ftyp", "isom") + box("mdat", QByteArray(100, 'x'))));
-    QVERIFY(!TRecorder::IsPlayableMp4(name)); // the encoder ended before writing its index
+    QVERIFY(!ScreenRecorder::isPlayableMp4(name)); // the encoder ended before writing its index
     QVERIFY(writeFile(name, box("ftyp", "isom") + box("mdat", QByteArray(100, 'x')) + box("moov")));
-    QVERIFY(TRecorder::IsPlayableMp4(name));
+    QVERIFY(ScreenRecorder::isPlayableMp4(name));
 }
 
-void TestRecorder::runAgainstAStandInEncoder()
+void TestScreenRecorder::runAgainstAStandInEncoder()
 {
     QTemporaryDir folder;
     const QString saveFolder = folder.filePath(QStringLiteral("a \"b\" c 영상"));
@@ -238,19 +238,21 @@ void TestRecorder::runAgainstAStandInEncoder()
     screen.setMonitors({ { QRect(0, 0, 1280, 1024), false, QStringLiteral("DUMMY1") },
         { QRect(1280, 0, 1920, 1080), true, QStringLiteral("DUMMY0") } });
     screen.setCursor(QPoint(100, 900));
-    TRecorder recorder(screen, nullptr);
-    recorder.FFMpeg = encoder;
-    recorder.Mouse = false;
-    recorder.Logging = true;
-    recorder.LogFolder = [saveFolder] { return saveFolder; };
-    recorder.Output = saveFolder + QStringLiteral("/Q-001.mp4");
-    recorder.Start();
-    QVERIFY(recorder.IsRunning());
-    QCOMPARE(recorder.RecTime(), QStringLiteral("00:00:00.00"));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.RecTime(), QStringLiteral("00:00:07.12"), 10000);
-    recorder.Stop();
-    QTRY_VERIFY_WITH_TIMEOUT(!recorder.IsRunning(), 10000);
-    QCOMPARE(recorder.Failure(), QString());
+    ScreenRecorder recorder(screen, nullptr);
+    ScreenRecorder::Options options;
+    options.encoder = encoder;
+    options.pointer = false;
+    options.log = true;
+    options.logFolder = [saveFolder] { return saveFolder; };
+    options.output = saveFolder + QStringLiteral("/Q-001.mp4");
+    recorder.setOptions(options);
+    recorder.start();
+    QVERIFY(recorder.isRunning());
+    QCOMPARE(recorder.recordedTime(), QStringLiteral("00:00:00.00"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.recordedTime(), QStringLiteral("00:00:07.12"), 10000);
+    recorder.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!recorder.isRunning(), 10000);
+    QCOMPARE(recorder.failure(), QString());
 
     const QStringList arguments = QString::fromUtf8(readFile(folder.filePath(QStringLiteral("arguments"))))
                                       .split(u'\n', Qt::SkipEmptyParts);
@@ -258,14 +260,14 @@ void TestRecorder::runAgainstAStandInEncoder()
         (QStringList { "-rtbufsize", "150M", "-f", "x11grab", "-video_size", "1280x1024", "-framerate", "30",
             "-draw_mouse", "0", "-i" }));
     QVERIFY(arguments[11].endsWith(QLatin1String("+0,0")));
-    QCOMPARE(arguments.last(), recorder.Output);
+    QCOMPARE(arguments.last(), recorder.options().output);
     QCOMPARE(readFile(folder.filePath(QStringLiteral("input"))), QByteArray("q"));
     // Each line as the encoder wrote it, without line ends.
     QCOMPARE(readFile(saveFolder + QStringLiteral("/ffmpeg.log")),
         QByteArray("bannerframe=1 time=00:00:07.12 bitrate=1done"));
 }
 
-void TestRecorder::regionFramesReachTheEncoder()
+void TestScreenRecorder::regionFramesReachTheEncoder()
 {
     QTemporaryDir folder;
     const QString encoder = folder.filePath(QStringLiteral("ffmpeg"));
@@ -284,15 +286,17 @@ void TestRecorder::regionFramesReachTheEncoder()
             desk.setPixel(x, y, qRgb(x, y, 7));
     screen.setDesktop(desk);
     TCapture capture(screen);
-    TRecorder recorder(screen, nullptr);
-    recorder.FFMpeg = encoder;
-    recorder.Mouse = false;
-    recorder.Output = folder.filePath(QStringLiteral("Q-001.mp4"));
+    ScreenRecorder recorder(screen, nullptr);
+    ScreenRecorder::Options options;
+    options.encoder = encoder;
+    options.pointer = false;
+    options.output = folder.filePath(QStringLiteral("Q-001.mp4"));
+    recorder.setOptions(options);
     // 7 x 3 becomes 8 x 4: one black column on the right and one black row at the bottom.
-    recorder.Start(capture, [] { return QRect(10, 20, 7, 3); });
+    recorder.start(capture, [] { return QRect(10, 20, 7, 3); });
     QTRY_VERIFY_WITH_TIMEOUT(readFile(folder.filePath(QStringLiteral("frames"))).size() == 256, 10000);
-    recorder.Stop();
-    QTRY_VERIFY_WITH_TIMEOUT(!recorder.IsRunning(), 10000);
+    recorder.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!recorder.isRunning(), 10000);
     const QByteArray frames = readFile(folder.filePath(QStringLiteral("frames")));
     const QImage first(reinterpret_cast<const uchar*>(frames.constData()), 8, 4, QImage::Format_RGB32);
     QImage expected = desk.copy(10, 20, 8, 4);
@@ -303,7 +307,7 @@ void TestRecorder::regionFramesReachTheEncoder()
     QCOMPARE(first, expected);
 }
 
-void TestRecorder::failureNamesTheEncodersLastLine()
+void TestScreenRecorder::failureNamesTheEncodersLastLine()
 {
     QTemporaryDir folder;
     const QString encoder = folder.filePath(QStringLiteral("ffmpeg"));
@@ -316,15 +320,17 @@ void TestRecorder::failureNamesTheEncodersLastLine()
         true));
     FakeScreen screen;
     screen.setDesktop(QImage(640, 480, QImage::Format_RGB32));
-    TRecorder recorder(screen, nullptr);
-    recorder.FFMpeg = encoder;
-    recorder.Output = folder.filePath(QStringLiteral("Q-001.mp4"));
-    recorder.Start();
-    QTRY_VERIFY_WITH_TIMEOUT(!recorder.IsRunning(), 10000);
-    QCOMPARE(recorder.Failure(), QStringLiteral("/ro/Q-001.mp4: Permission denied"));
+    ScreenRecorder recorder(screen, nullptr);
+    ScreenRecorder::Options options;
+    options.encoder = encoder;
+    options.output = folder.filePath(QStringLiteral("Q-001.mp4"));
+    recorder.setOptions(options);
+    recorder.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!recorder.isRunning(), 10000);
+    QCOMPARE(recorder.failure(), QStringLiteral("/ro/Q-001.mp4: Permission denied"));
 }
 
-void TestRecorder::stopAndWaitReturnsWithTheFinishedFile()
+void TestScreenRecorder::stopAndWaitReturnsWithTheFinishedFile()
 {
     QTemporaryDir folder;
     const QString encoder = folder.filePath(QStringLiteral("ffmpeg"));
@@ -341,26 +347,28 @@ void TestRecorder::stopAndWaitReturnsWithTheFinishedFile()
         true));
     FakeScreen screen;
     screen.setDesktop(QImage(640, 480, QImage::Format_RGB32));
-    TRecorder recorder(screen, nullptr);
-    recorder.FFMpeg = encoder;
-    recorder.Logging = true;
-    recorder.LogFolder = [&folder] { return folder.path(); };
-    recorder.Output = folder.filePath(QStringLiteral("Q-001.mp4"));
-    recorder.Start();
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.RecTime(), QStringLiteral("00:00:01.00"), 10000);
+    ScreenRecorder recorder(screen, nullptr);
+    ScreenRecorder::Options options;
+    options.encoder = encoder;
+    options.log = true;
+    options.logFolder = [&folder] { return folder.path(); };
+    options.output = folder.filePath(QStringLiteral("Q-001.mp4"));
+    recorder.setOptions(options);
+    recorder.start();
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.recordedTime(), QStringLiteral("00:00:01.00"), 10000);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(recorder.StopAndWait());
+    QVERIFY(recorder.stopAndWait());
     QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
     // Ended when it returns, its output read to the last line, without the event loop.
-    QVERIFY(!recorder.IsRunning());
-    QCOMPARE(recorder.Failure(), QString());
-    QCOMPARE(readFile(recorder.Output), QByteArray("moov"));
+    QVERIFY(!recorder.isRunning());
+    QCOMPARE(recorder.failure(), QString());
+    QCOMPARE(readFile(recorder.options().output), QByteArray("moov"));
     QVERIFY(readFile(folder.filePath(QStringLiteral("ffmpeg.log"))).endsWith("last"));
     QCOMPARE(processesNaming(encoder), 0);
 }
 
-void TestRecorder::stopAndWaitKillsAnEncoderThatHangs()
+void TestScreenRecorder::stopAndWaitKillsAnEncoderThatHangs()
 {
     QTemporaryDir folder;
     const QString encoder = folder.filePath(QStringLiteral("ffmpeg"));
@@ -372,21 +380,23 @@ void TestRecorder::stopAndWaitKillsAnEncoderThatHangs()
         true));
     FakeScreen screen;
     screen.setDesktop(QImage(640, 480, QImage::Format_RGB32));
-    TRecorder recorder(screen, nullptr);
-    recorder.FFMpeg = encoder;
-    recorder.Output = folder.filePath(QStringLiteral("Q-001.mp4"));
-    recorder.Start();
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.RecTime(), QStringLiteral("00:00:01.00"), 10000);
+    ScreenRecorder recorder(screen, nullptr);
+    ScreenRecorder::Options options;
+    options.encoder = encoder;
+    options.output = folder.filePath(QStringLiteral("Q-001.mp4"));
+    recorder.setOptions(options);
+    recorder.start();
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.recordedTime(), QStringLiteral("00:00:01.00"), 10000);
     QElapsedTimer clock;
     clock.start();
     const double cpuBefore = cpuSeconds();
-    QVERIFY(!recorder.StopAndWait(std::chrono::milliseconds(1500)));
+    QVERIFY(!recorder.stopAndWait(std::chrono::milliseconds(1500)));
     const qint64 waited = clock.elapsed();
     const double cpu = cpuSeconds() - cpuBefore;
     QVERIFY2(waited >= 1400 && waited < 3000, qPrintable(QString::number(waited)));
     // The wait sleeps: a poll loop would burn the whole second and a half.
     QVERIFY2(cpu < 0.2, qPrintable(QString::number(cpu)));
-    QVERIFY(!recorder.IsRunning());
+    QVERIFY(!recorder.isRunning());
     QCOMPARE(processesNaming(encoder), 0);
 }
 
@@ -394,7 +404,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    TestRecorder test;
+    TestScreenRecorder test;
     return QTest::qExec(&test, argc, argv);
 }
-#include "tst_recorder.moc"
+#include "tst_screenrecorder.moc"

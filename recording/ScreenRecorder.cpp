@@ -1,4 +1,4 @@
-#include "Recorder.h"
+#include "ScreenRecorder.h"
 
 #include "FramePipe.h"
 #include "capture/Capture.h"
@@ -45,23 +45,23 @@ bool EndsInSystemError(const QString& line)
 
 } // namespace
 
-TRecorder::TRecorder(ScreenSource& screen, MessageBoxes* messages, QObject* parent)
+ScreenRecorder::ScreenRecorder(ScreenSource& screen, MessageBoxes* messages, QObject* parent)
     : QObject(parent), m_screen(screen), m_messages(messages)
 {
-    FTimer = new QTimer(this);
-    FTimer->setSingleShot(true);
-    FTimer->setTimerType(Qt::PreciseTimer);
-    connect(FTimer, &QTimer::timeout, this, &TRecorder::CopyFrame);
+    m_frameTimer = new QTimer(this);
+    m_frameTimer->setSingleShot(true);
+    m_frameTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_frameTimer, &QTimer::timeout, this, &ScreenRecorder::copyFrame);
 }
 
-TRecorder::~TRecorder()
+ScreenRecorder::~ScreenRecorder()
 {
     // The encoder first: the frame writer may wait for it to read.
-    FCMD.reset();
+    m_encoder.reset();
     m_frames.reset();
 }
 
-QString TRecorder::FindFFMpeg()
+QString ScreenRecorder::findEncoder()
 {
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/ffmpeg");
     const QFileInfo file(beside);
@@ -70,17 +70,17 @@ QString TRecorder::FindFFMpeg()
     return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
 }
 
-int TRecorder::EvenSize(int size)
+int ScreenRecorder::evenSize(int size)
 {
     return std::max(2, int(std::nearbyint(size / 2.0)) * 2);
 }
 
-QString TRecorder::ProgressTime(const QString& line)
+QString ScreenRecorder::progressTime(const QString& line)
 {
     return ExtractBetween(line, QStringLiteral("time="), QStringLiteral(" "));
 }
 
-QString TRecorder::ParseSources(const QString& listing)
+QString ScreenRecorder::parseSources(const QString& listing)
 {
     // "* name [description] (type)" marks the default source; the others start with two blanks.
     QString first;
@@ -94,7 +94,7 @@ QString TRecorder::ParseSources(const QString& listing)
     return first;
 }
 
-bool TRecorder::IsPlayableMp4(const QString& fileName)
+bool ScreenRecorder::isPlayableMp4(const QString& fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
@@ -123,7 +123,7 @@ bool TRecorder::IsPlayableMp4(const QString& fileName)
     return false;
 }
 
-QStringList TRecorder::EncoderArguments(const TEncoderInput& input)
+QStringList ScreenRecorder::encoderArguments(const EncoderInput& input)
 {
     QStringList arguments { QStringLiteral("-rtbufsize"), QStringLiteral("150M") };
     if (!input.audioSource.isEmpty())
@@ -161,95 +161,93 @@ QStringList TRecorder::EncoderArguments(const TEncoderInput& input)
     return arguments;
 }
 
-QString TRecorder::GetDriver()
+QString ScreenRecorder::findAudioSource()
 {
     QProcess listing;
     listing.setProcessChannelMode(QProcess::MergedChannels);
-    listing.start(
-        FFMpeg, { QStringLiteral("-hide_banner"), QStringLiteral("-sources"), QStringLiteral("pulse") });
+    listing.start(m_options.encoder,
+        { QStringLiteral("-hide_banner"), QStringLiteral("-sources"), QStringLiteral("pulse") });
     // A sound server that does not answer must not hold the program for long.
     if (!listing.waitForFinished(5000)) {
         listing.kill();
         listing.waitForFinished();
         return {};
     }
-    return ParseSources(QString::fromUtf8(listing.readAll()));
+    return parseSources(QString::fromUtf8(listing.readAll()));
 }
 
-QRect TRecorder::MonitorUnderCursor() const
+QRect ScreenRecorder::monitorUnderCursor() const
 {
     return TCapture::NearestMonitor(m_screen.monitors(), m_screen.cursorPos());
 }
 
-void TRecorder::Start(TCapture& capture, TFuncOfRect rect)
+void ScreenRecorder::start(TCapture& capture, RegionSource rect)
 {
-    FIsRunning = true;
-    FCapture = &capture;
+    m_running = true;
+    m_capture = &capture;
     // The pointer is painted by the frame copy, not by the encoder.
-    capture.setShowCursor(Mouse);
-    FRect = std::move(rect);
-    const int width = EvenSize(FRect().width());
-    const int height = EvenSize(FRect().height());
+    capture.setShowCursor(m_options.pointer);
+    m_region = std::move(rect);
+    const int width = evenSize(m_region().width());
+    const int height = evenSize(m_region().height());
     m_frameSize = QSize(width, height);
-    Start();
+    start();
 }
 
-void TRecorder::Start()
+void ScreenRecorder::start()
 {
-    FRecTime = QStringLiteral("00:00:00.00");
-    FIsRunning = true;
+    m_recordedTime = QStringLiteral("00:00:00.00");
+    m_running = true;
     m_failure.clear();
     m_lastLine.clear();
     m_errorLine.clear();
     try {
-        StartEncoder();
+        startEncoder();
     } catch (...) {
-        FIsRunning = false;
+        m_running = false;
         throw;
     }
 }
 
-void TRecorder::StartEncoder()
+void ScreenRecorder::startEncoder()
 {
-    TEncoderInput input;
-    input.mouse = Mouse;
-    input.limitMinutes = Limit;
-    input.output = Output;
-    if (FRect) {
-        m_frames = std::make_unique<TFramePipe>();
-        if (!m_frames->Open(m_frameSize))
+    EncoderInput input;
+    input.mouse = m_options.pointer;
+    input.limitMinutes = m_options.limitMinutes;
+    input.output = m_options.output;
+    if (m_region) {
+        m_frames = std::make_unique<FramePipe>();
+        if (!m_frames->open(m_frameSize))
             throw Exception(QStringLiteral("The frames could not be handed to the encoder."));
         input.frameSize = m_frameSize;
-        input.frameDescriptor = m_frames->ChildDescriptor();
+        input.frameDescriptor = m_frames->childDescriptor();
     } else {
         input.display = qEnvironmentVariable("DISPLAY");
-        input.monitor = MonitorUnderCursor();
+        input.monitor = monitorUnderCursor();
     }
-    if (Audio) {
-        FDriver = GetDriver();
-        input.audioSource = FDriver;
+    if (m_options.audio) {
+        m_audioSource = findAudioSource();
+        input.audioSource = m_audioSource;
     }
 
-    FCMD = std::make_unique<TDosCommand>(m_messages);
-    FCMD->OnNewLine = [this](TDosCommand* sender, const QString& line, TOutputType type) {
-        HandleNewLine(sender, line, type);
-    };
-    FCMD->OnTerminated = [this](TDosCommand* sender) { HandleTerminated(sender); };
+    m_encoder = std::make_unique<ProcessRunner>(m_messages);
+    m_encoder->setLineHandler([this](const QString& line, OutputType type) { onEncoderLine(line, type); });
+    m_encoder->setEndHandler([this] { onEncoderEnded(); });
     if (m_frames)
-        FCMD->InheritedDescriptors = { m_frames->ChildDescriptor() };
-    FCMD->setProgram(FFMpeg, EncoderArguments(input));
-    FCMD->Execute();
+        m_encoder->setInheritedDescriptors({ m_frames->childDescriptor() });
+    m_encoder->setProgram(m_options.encoder, encoderArguments(input));
+    m_encoder->start();
     if (m_frames) {
-        m_frames->ChildStarted();
+        m_frames->childStarted();
         m_clock.start();
         m_framesDue = 0;
-        CopyFrame();
+        copyFrame();
     }
 }
 
-void TRecorder::CopyFrame()
+void ScreenRecorder::copyFrame()
 {
-    if (!FCapture || !FRect || !m_frames)
+    if (!m_capture || !m_region || !m_frames)
         return;
     // Every frame the clock has passed is written, the last one copied standing in for any missed: the
     // video lasts as long as the recording, whatever the timer's delays.
@@ -258,59 +256,59 @@ void TRecorder::CopyFrame()
     if (count > 0) {
         m_framesDue = due;
         const qint64 copyStart = m_clock.nsecsElapsed();
-        if (QImage* frame = m_frames->Acquire()) {
+        if (QImage* frame = m_frames->acquire()) {
             // A rectangle larger than the frame (an odd side rounded down) loses its last column or row;
             // a smaller one leaves the rest black.
-            const QRect rect = FRect();
+            const QRect rect = m_region();
             const QRect copied(rect.topLeft(), rect.size().boundedTo(frame->size()));
             if (copied.size() != frame->size())
                 frame->fill(Qt::black);
-            if (!FCapture->Capture(Canvas { *frame }, copied))
+            if (!m_capture->Capture(Canvas { *frame }, copied))
                 qCDebug(lcRecorder) << "the screen could not be read; the frame shows the last picture";
-            m_frames->Submit(frame, count);
+            m_frames->submit(frame, count);
         } else {
-            m_frames->Repeat(count);
+            m_frames->repeat(count);
         }
         // Read by bench/recording.py: when each frame was taken and how long its copy took.
         qCDebug(lcRecorder, "frame %lld at %lld us, copied in %lld us", due, copyStart / 1000,
             (m_clock.nsecsElapsed() - copyStart) / 1000);
     }
     const qint64 next = m_framesDue * 1000000000 / FramesPerSecond;
-    FTimer->start(int(std::max<qint64>(1, (next - m_clock.nsecsElapsed() + 999999) / 1000000)));
+    m_frameTimer->start(int(std::max<qint64>(1, (next - m_clock.nsecsElapsed() + 999999) / 1000000)));
 }
 
-void TRecorder::Stop()
+void ScreenRecorder::stop()
 {
-    if (FCMD && FCMD->IsRunning())
-        FCMD->SendLine(QStringLiteral("q"), false);
-    FTimer->stop();
+    if (m_encoder && m_encoder->isRunning())
+        m_encoder->sendLine(QStringLiteral("q"), false);
+    m_frameTimer->stop();
     // The end of the frames finishes the file as the "q" does.
     if (m_frames)
-        m_frames->Finish();
+        m_frames->finish();
 }
 
-bool TRecorder::StopAndWait(std::chrono::milliseconds limit)
+bool ScreenRecorder::stopAndWait(std::chrono::milliseconds limit)
 {
-    if (!FCMD || !FCMD->IsRunning())
+    if (!m_encoder || !m_encoder->isRunning())
         return true;
     const QDeadlineTimer deadline(limit);
-    Stop();
+    stop();
     // The only wait for the encoder's end: a hanging encoder gets until the deadline, then the kill below.
-    if (FCMD->WaitForFinished(deadline))
+    if (m_encoder->waitForFinished(deadline))
         return true;
-    qCWarning(lcRecorder) << "the encoder did not finish" << Output << "in time and is killed";
-    FCMD->Kill();
+    qCWarning(lcRecorder) << "the encoder did not finish" << m_options.output << "in time and is killed";
+    m_encoder->kill();
     // A killed group ends at once; the runner's end still reaps it if the system is slower than this.
-    FCMD->WaitForFinished(QDeadlineTimer(std::chrono::seconds(1)));
+    m_encoder->waitForFinished(QDeadlineTimer(std::chrono::seconds(1)));
     return false;
 }
 
-void TRecorder::HandleNewLine(TDosCommand*, const QString& line, TOutputType type)
+void ScreenRecorder::onEncoderLine(const QString& line, OutputType type)
 {
-    const QString time = ProgressTime(line);
+    const QString time = progressTime(line);
     if (!time.isEmpty()) {
-        FRecTime = time;
-    } else if (type == otEntireLine) {
+        m_recordedTime = time;
+    } else if (type == OutputType::EntireLine) {
         // Statistics and "Conversion failed!" may follow the reason of a failure: a failed system call is
         // the reason, else the last other line.
         const QString text = line.trimmed();
@@ -319,28 +317,29 @@ void TRecorder::HandleNewLine(TDosCommand*, const QString& line, TOutputType typ
         else if (!text.isEmpty() && text != QLatin1String("Conversion failed!"))
             m_lastLine = text;
     }
-    if (Logging)
-        AppendLog(line);
+    if (m_options.log)
+        appendLog(line);
 }
 
-void TRecorder::HandleTerminated(TDosCommand* sender)
+void ScreenRecorder::onEncoderEnded()
 {
-    FTimer->stop();
+    m_frameTimer->stop();
     if (m_frames)
-        m_frames->Finish();
+        m_frames->finish();
     // An encoder that could not start has told the user already.
-    if (sender->EndStatus() == TDosCommand::esProcess && sender->ExitCode() != 0 && !IsPlayableMp4(Output)) {
+    if (m_encoder->endStatus() == ProcessRunner::EndStatus::Exited && m_encoder->exitCode() != 0
+        && !isPlayableMp4(m_options.output)) {
         m_failure = !m_errorLine.isEmpty() ? m_errorLine
             : !m_lastLine.isEmpty()
             ? m_lastLine
-            : QStringLiteral("ffmpeg ended with exit code %1.").arg(sender->ExitCode());
+            : QStringLiteral("ffmpeg ended with exit code %1.").arg(m_encoder->exitCode());
     }
-    FIsRunning = false;
+    m_running = false;
 }
 
-void TRecorder::AppendLog(const QString& line)
+void ScreenRecorder::appendLog(const QString& line)
 {
-    const QString folder = LogFolder ? LogFolder() : QString();
+    const QString folder = m_options.logFolder ? m_options.logFolder() : QString();
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return;
     // No line end: the log holds the encoder's output as the program saw it, lines run together.

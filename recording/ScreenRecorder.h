@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DosCommand.h"
+#include "ProcessRunner.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -14,13 +14,13 @@ class MessageBoxes;
 class QTimer;
 class ScreenSource;
 class TCapture;
-class TFramePipe;
+class FramePipe;
 
 // The screen rectangle to record, asked for anew at every frame.
-using TFuncOfRect = std::function<QRect()>;
+using RegionSource = std::function<QRect()>;
 
 // What one run of the encoder records, from which the argument vector is built.
-struct TEncoderInput
+struct EncoderInput
 {
     // The PulseAudio source to record; empty for no sound.
     QString audioSource;
@@ -41,82 +41,91 @@ struct TEncoderInput
 // and hands to the encoder on a pipe of its own. Follows the encoder's progress, optionally appends its
 // output to "ffmpeg.log" in the save folder, and asks it to finish by typing "q". Everything runs on the
 // user-interface thread except the writing of frames.
-class TRecorder : public QObject
+class ScreenRecorder : public QObject
 {
     Q_OBJECT
 public:
     // `screen` gives the monitor under the pointer; `messages` the box of an encoder that cannot start.
-    TRecorder(ScreenSource& screen, MessageBoxes* messages, QObject* parent = nullptr);
-    ~TRecorder() override;
+    ScreenRecorder(ScreenSource& screen, MessageBoxes* messages, QObject* parent = nullptr);
+    ~ScreenRecorder() override;
 
     // The encoder: "ffmpeg" in the program's folder, else on PATH; empty when there is none.
-    static QString FindFFMpeg();
+    static QString findEncoder();
 
-    bool Audio = false;
-    QString FFMpeg;
-    bool Mouse = true;
-    bool Logging = false;
-    QString Output;
-    // Minutes of the recording limit; 0 for none.
-    int Limit = 0;
-    // The folder of the log, asked for at every line.
-    std::function<QString()> LogFolder;
+    struct Options
+    {
+        // The encoder program.
+        QString encoder;
+        QString output;
+        bool audio = false;
+        bool pointer = true;
+        // Appends the encoder's output to "ffmpeg.log" in `logFolder`.
+        bool log = false;
+        // Minutes of the recording limit; 0 for none.
+        int limitMinutes = 0;
+        // The folder of the log, asked for at every line.
+        std::function<QString()> logFolder;
+    };
+    // Takes effect at the next start.
+    void setOptions(Options options) { m_options = std::move(options); }
+    const Options& options() const { return m_options; }
 
-    bool IsRunning() const { return FIsRunning; }
+    bool isRunning() const { return m_running; }
     // The elapsed time as the encoder last reported it, "hh:mm:ss.cc".
-    QString RecTime() const { return FRecTime; }
+    QString recordedTime() const { return m_recordedTime; }
     // Once the encoder has ended: why no playable file came of it (the encoder's last error line); empty
     // when the recording is fine or was never started.
-    QString Failure() const { return m_failure; }
+    QString failure() const { return m_failure; }
 
     // The default PulseAudio source the encoder lists, else the first; empty without a sound server.
     // Blocks until the listing has ended, at most a few seconds.
-    QString GetDriver();
-    // Records the region `rect` gives, copied through `capture` (whose pointer setting follows Mouse).
+    QString findAudioSource();
+    // Records the region `rect` gives, copied through `capture` (whose pointer setting follows the options).
     // Throws an Exception when the frame pipe cannot be set up.
-    void Start(TCapture& capture, TFuncOfRect rect);
+    void start(TCapture& capture, RegionSource rect);
     // Records the monitor under the pointer.
-    void Start();
-    // Asks the encoder to finish; IsRunning turns false once it has written the file and ended.
-    void Stop();
+    void start();
+    // Asks the encoder to finish; isRunning() turns false once it has written the file and ended.
+    void stop();
     // Asks the encoder to finish and blocks this thread until it has written the file and ended, at most
     // `limit`; an encoder still running then is killed, so that nothing of the recording goes on. For the
     // session's end, which waits for nothing else. Returns whether the file was finished in time.
-    bool StopAndWait(std::chrono::milliseconds limit = std::chrono::seconds(3));
+    bool stopAndWait(std::chrono::milliseconds limit = std::chrono::seconds(3));
 
     // The encoder's arguments, in the order of its options.
-    static QStringList EncoderArguments(const TEncoderInput& input);
+    static QStringList encoderArguments(const EncoderInput& input);
     // A frame side made even: half of it rounded to nearest, halves to even, doubled.
-    static int EvenSize(int size);
+    static int evenSize(int size);
     // The time of a progress line ("time=00:01:23.45 bitrate=..."); empty when the line has none, or
     // ends inside the value.
-    static QString ProgressTime(const QString& line);
+    static QString progressTime(const QString& line);
     // The source from an encoder's listing of PulseAudio sources.
-    static QString ParseSources(const QString& listing);
+    static QString parseSources(const QString& listing);
     // Whether the file is an MP4 with its index written (the encoder writes it last).
-    static bool IsPlayableMp4(const QString& fileName);
+    static bool isPlayableMp4(const QString& fileName);
 
 private:
-    void StartEncoder();
-    void CopyFrame();
-    void HandleNewLine(TDosCommand* sender, const QString& line, TOutputType type);
-    void HandleTerminated(TDosCommand* sender);
-    void AppendLog(const QString& line);
-    QRect MonitorUnderCursor() const;
+    void startEncoder();
+    void copyFrame();
+    void onEncoderLine(const QString& line, OutputType type);
+    void onEncoderEnded();
+    void appendLog(const QString& line);
+    QRect monitorUnderCursor() const;
 
     ScreenSource& m_screen;
     MessageBoxes* m_messages;
-    std::unique_ptr<TDosCommand> FCMD;
-    TCapture* FCapture = nullptr;
-    QTimer* FTimer = nullptr;
-    QString FDriver;
-    QString FRecTime;
-    bool FIsRunning = false;
-    TFuncOfRect FRect;
+    Options m_options;
+    std::unique_ptr<ProcessRunner> m_encoder;
+    TCapture* m_capture = nullptr;
+    QTimer* m_frameTimer = nullptr;
+    QString m_audioSource;
+    QString m_recordedTime;
+    bool m_running = false;
+    RegionSource m_region;
 
     // The region's frames: their size, their pipe and the recording's clock.
     QSize m_frameSize;
-    std::unique_ptr<TFramePipe> m_frames;
+    std::unique_ptr<FramePipe> m_frames;
     QElapsedTimer m_clock;
     qint64 m_framesDue = 0;
     // The encoder's last line, and its last report of a failed system call.
