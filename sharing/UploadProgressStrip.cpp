@@ -32,7 +32,7 @@ UploadProgressStrip::UploadProgressStrip(const QString& caption, ScreenSource& s
     m_gauge->setGeometry(m_window->rect());
     m_gauge->setTextVisible(false);
     m_gauge->setStyleSheet(QStringLiteral("QProgressBar { background: rgb(64, 0, 0); border: none; }"
-                                         "QProgressBar::chunk { background: rgb(255, 0, 0); }"));
+                                          "QProgressBar::chunk { background: rgb(255, 0, 0); }"));
     m_gauge->setRange(0, 100);
     m_gauge->setValue(0);
 
