@@ -1,4 +1,4 @@
-#include "IExplorer.h"
+#include "WebPageWindow.h"
 
 #include "platform/Module.h"
 #include "platform/WebBrowser.h"
@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-const QString TFrmIExplorer::UserAgent
+const QString WebPageWindow::UserAgent
     = QStringLiteral("Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
                      "Chrome/128.0.0.0 Safari/537.36 Edg/128.0.0.0");
 
@@ -31,57 +31,57 @@ QString programFolder(QStandardPaths::StandardLocation location)
 
 } // namespace
 
-TFrmIExplorer::TFrmIExplorer(QWidget* parent) : QWidget(parent, Qt::Window)
+WebPageWindow::WebPageWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("FrmIExplorer"));
     setAttribute(Qt::WA_DeleteOnClose);
     QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(Scaled(11));
+    font.setPixelSize(scaledSize(11));
     setFont(font);
-    resize(Scaled(695), Scaled(572));
+    resize(scaledSize(695), scaledSize(572));
     if (const QScreen* current = screen())
         move(current->availableGeometry().center() - rect().center());
 
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel2 = new QWidget(Panel1);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel3 = new QWidget(Panel1);
-    Panel3->setObjectName(QStringLiteral("Panel3"));
-    Panel4 = new QWidget(Panel1);
-    Panel4->setObjectName(QStringLiteral("Panel4"));
-    Edit1 = new QLineEdit(EmptyAddress, Panel3);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
+    m_toolBar = new QWidget(this);
+    m_toolBar->setObjectName(QStringLiteral("Panel1"));
+    m_navigation = new QWidget(m_toolBar);
+    m_navigation->setObjectName(QStringLiteral("Panel2"));
+    m_addressPanel = new QWidget(m_toolBar);
+    m_addressPanel->setObjectName(QStringLiteral("Panel3"));
+    m_rightMargin = new QWidget(m_toolBar);
+    m_rightMargin->setObjectName(QStringLiteral("Panel4"));
+    m_address = new QLineEdit(EmptyAddress, m_addressPanel);
+    m_address->setObjectName(QStringLiteral("Edit1"));
 
     auto button = [this](const QString& name, QStyle::StandardPixmap glyph, int left) {
-        auto item = new QToolButton(Panel2);
+        auto item = new QToolButton(m_navigation);
         item->setObjectName(name);
         item->setAutoRaise(true);
         item->setIcon(style()->standardIcon(glyph));
-        item->setGeometry(Scaled(left), 0, Scaled(25), Scaled(37));
+        item->setGeometry(scaledSize(left), 0, scaledSize(25), scaledSize(37));
         item->setEnabled(false);
         return item;
     };
-    BtnForward = button(QStringLiteral("BtnForward"), QStyle::SP_ArrowForward, 25);
-    BtnBack = button(QStringLiteral("BtnBack"), QStyle::SP_ArrowBack, 0);
+    m_forward = button(QStringLiteral("BtnForward"), QStyle::SP_ArrowForward, 25);
+    m_back = button(QStringLiteral("BtnBack"), QStyle::SP_ArrowBack, 0);
 
-    connect(Edit1, &QLineEdit::returnPressed, this, &TFrmIExplorer::Edit1Enter);
-    connect(BtnBack, &QToolButton::clicked, this, &TFrmIExplorer::BtnBackClick);
-    connect(BtnForward, &QToolButton::clicked, this, &TFrmIExplorer::BtnForwardClick);
+    connect(m_address, &QLineEdit::returnPressed, this, &WebPageWindow::onAddressEntered);
+    connect(m_back, &QToolButton::clicked, this, &WebPageWindow::onBackClicked);
+    connect(m_forward, &QToolButton::clicked, this, &WebPageWindow::onForwardClicked);
 }
 
-TFrmIExplorer::~TFrmIExplorer()
+WebPageWindow::~WebPageWindow()
 {
     // The browser goes first, while the handlers it calls still have their window.
-    delete WB;
+    delete m_browser;
 }
 
-int TFrmIExplorer::Scaled(int value) const
+int WebPageWindow::scaledSize(int value) const
 {
     return scaled(this, value);
 }
 
-bool TFrmIExplorer::FormCreate(QString* error)
+bool WebPageWindow::loadBrowser(QString* error)
 {
     TranslateComponent(this);
     const auto create = reinterpret_cast<CreateWebBrowserEntry>(
@@ -89,108 +89,110 @@ bool TFrmIExplorer::FormCreate(QString* error)
     if (!create)
         return false;
     WebBrowserEvents events;
-    events.commandStateChange = [this](int command, bool enabled) { WBCommandStateChange(command, enabled); };
-    events.documentComplete = [this] { WBDocumentComplete(); };
-    events.titleChange = [this](const QString& title) { WBTitleChange(title); };
+    events.commandStateChange
+        = [this](int command, bool enabled) { onCommandStateChanged(command, enabled); };
+    events.documentComplete = [this] { onDocumentCompleted(); };
+    events.titleChange = [this](const QString& title) { onTitleChanged(title); };
     const WebBrowserOptions options { UserAgent, programFolder(QStandardPaths::GenericDataLocation),
         programFolder(QStandardPaths::GenericCacheLocation) };
-    WB = create(this, options, std::move(events));
-    WB->widget()->setObjectName(QStringLiteral("WB"));
-    FormResize();
+    m_browser = create(this, options, std::move(events));
+    m_browser->widget()->setObjectName(QStringLiteral("WB"));
+    layOut();
     qApp->installEventFilter(this);
-    WB->Navigate(Blank);
+    m_browser->navigate(Blank);
     return true;
 }
 
-void TFrmIExplorer::Edit1Enter()
+void WebPageWindow::onAddressEntered()
 {
-    QString address = Edit1->text();
+    QString address = m_address->text();
     auto blank = [](QChar c) { return c <= QLatin1Char(' '); };
     while (!address.isEmpty() && blank(address.front()))
         address.remove(0, 1);
     while (!address.isEmpty() && blank(address.back()))
         address.chop(1);
     // A script typed here would run in the shown site's name.
-    if (!WB || address.startsWith(QLatin1String("javascript:"), Qt::CaseInsensitive))
+    if (!m_browser || address.startsWith(QLatin1String("javascript:"), Qt::CaseInsensitive))
         return;
-    WB->Navigate(address);
+    m_browser->navigate(address);
 }
 
-void TFrmIExplorer::BtnBackClick()
+void WebPageWindow::onBackClicked()
 {
-    if (WB)
-        WB->GoBack();
+    if (m_browser)
+        m_browser->goBack();
 }
 
-void TFrmIExplorer::BtnForwardClick()
+void WebPageWindow::onForwardClicked()
 {
-    if (WB)
-        WB->GoForward();
+    if (m_browser)
+        m_browser->goForward();
 }
 
-void TFrmIExplorer::WBCommandStateChange(int command, bool enabled)
+void WebPageWindow::onCommandStateChanged(int command, bool enabled)
 {
     if (command == 1)
-        BtnForward->setEnabled(enabled);
+        m_forward->setEnabled(enabled);
     else if (command == 2)
-        BtnBack->setEnabled(enabled);
+        m_back->setEnabled(enabled);
 }
 
-void TFrmIExplorer::WBDocumentComplete()
+void WebPageWindow::onDocumentCompleted()
 {
-    const QString location = WB->LocationURL();
-    Edit1->setText(location == Blank ? EmptyAddress : location);
+    const QString location = m_browser->location();
+    m_address->setText(location == Blank ? EmptyAddress : location);
 }
 
-void TFrmIExplorer::WBTitleChange(const QString& title)
+void WebPageWindow::onTitleChanged(const QString& title)
 {
     setWindowTitle(title == Blank ? TranslateText(ProductCaption) : title);
 }
 
-void TFrmIExplorer::closeEvent(QCloseEvent* event)
+void WebPageWindow::closeEvent(QCloseEvent* event)
 {
     if (event->spontaneous())
         m_closedByUser = true;
-    if (WB && WB->Busy()) {
+    if (m_browser && m_browser->isBusy()) {
         // A capture draws the page: it stops first, and the window goes once the capture has unwound.
-        WB->Cancel();
+        m_browser->cancel();
         event->ignore();
         QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
     event->accept();
     if (m_closedByUser)
-        emit ClosedByUser();
+        emit closedByUser();
 }
 
-void TFrmIExplorer::resizeEvent(QResizeEvent* event)
+void WebPageWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    FormResize();
+    layOut();
 }
 
-void TFrmIExplorer::FormResize()
+void WebPageWindow::layOut()
 {
-    const int bar = Scaled(37);
-    Panel1->setGeometry(0, 0, width(), bar);
-    Panel2->setGeometry(0, 0, Scaled(57), bar);
-    Panel4->setGeometry(width() - Scaled(8), 0, Scaled(8), bar);
-    Panel3->setGeometry(Panel2->width(), 0, std::max(Panel4->x() - Panel2->width(), 0), bar);
-    Edit1->setGeometry(0, Scaled(8), Panel3->width(), Scaled(21));
+    const int bar = scaledSize(37);
+    m_toolBar->setGeometry(0, 0, width(), bar);
+    m_navigation->setGeometry(0, 0, scaledSize(57), bar);
+    m_rightMargin->setGeometry(width() - scaledSize(8), 0, scaledSize(8), bar);
+    m_addressPanel->setGeometry(
+        m_navigation->width(), 0, std::max(m_rightMargin->x() - m_navigation->width(), 0), bar);
+    m_address->setGeometry(0, scaledSize(8), m_addressPanel->width(), scaledSize(21));
     // A capture has the page out of the layout until it is done.
-    if (WB && !WB->Busy())
-        WB->widget()->setGeometry(0, bar, width(), std::max(height() - bar, 0));
+    if (m_browser && !m_browser->isBusy())
+        m_browser->widget()->setGeometry(0, bar, width(), std::max(height() - bar, 0));
 }
 
-bool TFrmIExplorer::eventFilter(QObject* watched, QEvent* event)
+bool WebPageWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         const auto key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_D && key->modifiers() == Qt::AltModifier) {
             if (isVisible()) {
                 activateWindow();
-                Edit1->setFocus(Qt::ShortcutFocusReason);
-                Edit1->selectAll();
+                m_address->setFocus(Qt::ShortcutFocusReason);
+                m_address->selectAll();
             }
             return true;
         }
