@@ -18,7 +18,7 @@
 #include "support/Exception.h"
 #include "support/Q.Translate.h"
 #include "targets/Targets.h"
-#include "webpage/IExplorer.h"
+#include "webpage/WebPageWindow.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -190,11 +190,11 @@ void CaptureDispatcher::grab(int source, Shot& shot)
         read = m_engine->Capture(shot.bitmap, screen.windowAt(screen.cursorPos()), shot.rect);
         break;
     case csWebPage: {
-        TFrmIExplorer* page = m_sources.webPage();
-        if (!page || !page->WB)
+        WebPageWindow* page = m_sources.webPage();
+        if (!page || !page->browser())
             throw ECaptureError(QStringLiteral("The web page window is not open."));
         QString error;
-        if (!m_engine->Capture(shot.bitmap, *page->WB, &error))
+        if (!m_engine->Capture(shot.bitmap, *page->browser(), &error))
             throw ECaptureError(error);
         break;
     }

@@ -5,7 +5,7 @@
 #include "capture/CaptureSource.h"
 #include "capture/Line.h"
 #include "capture/Size.h"
-#include "webpage/IExplorer.h"
+#include "webpage/WebPageWindow.h"
 
 SourceWindows::SourceWindows(
     ScreenSource& screen, RecordingControl& recording, UserMessages& messages, QWidget* owner)
@@ -60,15 +60,15 @@ bool SourceWindows::showFor(int source)
 bool SourceWindows::showWebPage()
 {
     if (!m_webPage) {
-        auto window = std::make_unique<TFrmIExplorer>();
+        auto window = std::make_unique<WebPageWindow>();
         QString error;
-        if (!window->FormCreate(&error)) {
+        if (!window->loadBrowser(&error)) {
             m_messages.show(MessageIcon::Error,
                 QStringLiteral("The web page source needs the web engine, which could not be loaded.\r\r")
                     + error);
             return false;
         }
-        connect(window.get(), &TFrmIExplorer::ClosedByUser, this, &SourceWindows::closedByUser);
+        connect(window.get(), &WebPageWindow::closedByUser, this, &SourceWindows::closedByUser);
         m_webPage = window.release();
     }
     m_webPage->show();

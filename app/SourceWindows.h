@@ -3,7 +3,7 @@
 #include "capture/Area.h"
 #include "capture/Line.h"
 #include "capture/Size.h"
-#include "webpage/IExplorer.h"
+#include "webpage/WebPageWindow.h"
 
 #include <QList>
 #include <QObject>
@@ -35,7 +35,7 @@ public:
     // The region frame's inner rectangle in root coordinates; empty without a frame.
     QRect regionRect() const;
     TFrmArea* regionFrame() const { return m_region; }
-    TFrmIExplorer* webPage() const { return m_webPage; }
+    WebPageWindow* webPage() const { return m_webPage; }
     // The windows that exist, for work that applies to all of them (translation).
     QList<QWidget*> windows() const;
 
@@ -56,5 +56,5 @@ private:
     QPointer<TFrmLine> m_outline;
     // No owner window: it stands beside the main window, which may be hidden in the tray. Frees itself
     // when it closes.
-    QPointer<TFrmIExplorer> m_webPage;
+    QPointer<WebPageWindow> m_webPage;
 };

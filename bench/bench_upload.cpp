@@ -6,7 +6,7 @@
 #include "MixedScreen.h"
 #include "platform/curl/LazyHttpClient.h"
 #include "save/Save.h"
-#include "sharing/ImageBox.h"
+#include "sharing/Upload.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -56,10 +56,10 @@ Store& store()
 
 void RequestBody(benchmark::State& state)
 {
-    const QByteArray boundary = UploadBoundary();
+    const QByteArray boundary = uploadBoundary();
     qint64 size = 0;
     for (auto _ : state) {
-        const QByteArray body = UploadBody(picture(), boundary);
+        const QByteArray body = uploadBody(picture(), boundary);
         size = body.size();
         benchmark::DoNotOptimize(body.constData());
     }
@@ -71,13 +71,13 @@ void WholeUpload(benchmark::State& state)
     static LazyHttpClient http;
     QString address;
     // The module is loaded before timing starts.
-    UploadImage(http, store().host, picture(), {}, address);
+    uploadImage(http, store().host, picture(), {}, address);
     if (address.isEmpty()) {
         state.SkipWithError("the store did not take the picture");
         return;
     }
     for (auto _ : state) {
-        UploadImage(http, store().host, picture(), {}, address);
+        uploadImage(http, store().host, picture(), {}, address);
         benchmark::DoNotOptimize(address);
     }
 }

@@ -23,11 +23,11 @@ QSize TCapture::WholePageSize(const WebPageSizes& sizes, int edge, int scrollBar
     return { width, height };
 }
 
-bool TCapture::Capture(QImage& bitmap, WebBrowser& WB, QString* error)
+bool TCapture::Capture(QImage& bitmap, WebBrowser& browser, QString* error)
 {
     bitmap = QImage();
     WebPageSizes sizes;
-    if (!WB.PageSizes(sizes, error))
+    if (!browser.pageSizes(sizes, error))
         return false;
     const QSize drawn = WholePageSize(sizes, EdgeWidth, sizes.scrollBar);
     // The room left for a scroll bar is cut away again on the right.
@@ -49,7 +49,7 @@ bool TCapture::Capture(QImage& bitmap, WebBrowser& WB, QString* error)
                      .arg(drawn.height());
         return false;
     }
-    if (!WB.Render(picture, drawn.width(), error))
+    if (!browser.renderPage(picture, drawn.width(), error))
         return false;
     bitmap = std::move(picture);
     return true;

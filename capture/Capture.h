@@ -36,7 +36,7 @@ public:
     // Draws the whole page shown by the browser into the bitmap, at the size WholePageSize gives less the
     // room for a scroll bar on the right. False with `error`, and an empty bitmap, when the page is beyond
     // what a picture can hold or the engine fails.
-    bool Capture(QImage& bitmap, WebBrowser& WB, QString* error);
+    bool Capture(QImage& bitmap, WebBrowser& browser, QString* error);
     // Paints the pointer onto the canvas, whose origin is the screen position (left, top).
     void DrawMouse(QImage& canvas, int left, int top);
 

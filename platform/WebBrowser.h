@@ -45,24 +45,24 @@ public:
 
     virtual QWidget* widget() = 0;
     // Errors in loading are shown in the page, never reported.
-    virtual void Navigate(const QString& url) = 0;
-    virtual void GoBack() = 0;
-    virtual void GoForward() = 0;
-    virtual QString LocationURL() const = 0;
+    virtual void navigate(const QString& url) = 0;
+    virtual void goBack() = 0;
+    virtual void goForward() = 0;
+    virtual QString location() const = 0;
 
     // Reads the document's sizes, running the event loop until the engine answers. False with `error` when
     // it does not answer in time or the capture is cancelled.
-    virtual bool PageSizes(WebPageSizes& sizes, QString* error) = 0;
+    virtual bool pageSizes(WebPageSizes& sizes, QString* error) = 0;
     // Draws the page laid out `width` pixels wide into `picture`, whose size the caller chose: its width
     // may be less than `width` (the columns on the right are left out); its height is the number of rows
     // taken from the top of the page. The view leaves its window's layout meanwhile and gets back its size,
     // its scroll position and the page's own style on every path. Runs the event loop; false with `error`
     // when the engine fails, does not draw in time or the capture is cancelled.
-    virtual bool Render(QImage& picture, int width, QString* error) = 0;
-    // True while PageSizes or Render runs.
-    virtual bool Busy() const = 0;
-    // Ends a running PageSizes or Render at once; they then fail.
-    virtual void Cancel() = 0;
+    virtual bool renderPage(QImage& picture, int width, QString* error) = 0;
+    // True while pageSizes or renderPage runs.
+    virtual bool isBusy() const = 0;
+    // Ends a running pageSizes or renderPage at once; they then fail.
+    virtual void cancel() = 0;
 };
 
 // The module's entry: makes a browser whose widget is a child of `parent`. Never null.

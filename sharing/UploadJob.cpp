@@ -1,6 +1,6 @@
 #include "UploadJob.h"
 
-#include "ImageBox.h"
+#include "Upload.h"
 
 UploadJob::UploadJob(HttpClient& http, QString host, QImage bitmap, QObject* parent)
     : QObject(parent), m_http(http), m_host(std::move(host)), m_bitmap(std::move(bitmap))
@@ -17,7 +17,7 @@ void UploadJob::start()
 {
     m_worker = std::jthread([this](std::stop_token stop) {
         QString url;
-        UploadImage(
+        uploadImage(
             m_http, m_host, m_bitmap, [this](qint64 position, qint64 total) { report(position, total); }, url,
             stop);
         if (!stop.stop_requested())

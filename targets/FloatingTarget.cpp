@@ -18,14 +18,14 @@ bool FloatingTarget::accepts(int source) const
 
 void FloatingTarget::deliver(Shot& shot)
 {
-    auto window = std::make_unique<TFrmFloating>(*this, shot.bitmap);
+    auto window = std::make_unique<FloatingWindow>(*this, shot.bitmap);
     // Placed before it is shown, so that the window manager maps it there and nowhere else first.
     window->setGeometry(shot.rect);
     window->show();
     m_windows.push_back(std::move(window));
 }
 
-void FloatingTarget::FloatDelete(TFrmFloating* window)
+void FloatingTarget::deleteFloating(FloatingWindow* window)
 {
     for (auto entry = m_windows.end(); entry != m_windows.begin();) {
         --entry;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Target.h"
-#include "sharing/Floating.h"
+#include "sharing/FloatingWindow.h"
 
 #include <memory>
 #include <vector>
@@ -19,16 +19,16 @@ public:
     void deliver(Shot& shot) override;
 
     // The open windows, in opening order.
-    const std::vector<std::unique_ptr<TFrmFloating>>& windows() const { return m_windows; }
+    const std::vector<std::unique_ptr<FloatingWindow>>& windows() const { return m_windows; }
 
-    QString FloatSavePath() const override { return host().saveFolder(); }
-    int JpegQuality() const override { return host().jpegQuality(); }
-    int WebPQuality() const override { return host().webpQuality(); }
+    QString saveFolder() const override { return host().saveFolder(); }
+    int jpegQuality() const override { return host().jpegQuality(); }
+    int webpQuality() const override { return host().webpQuality(); }
     Platform& platform() const override { return host().platform(); }
-    void FloatDelete(TFrmFloating* window) override;
+    void deleteFloating(FloatingWindow* window) override;
 
 private:
-    std::vector<std::unique_ptr<TFrmFloating>> m_windows;
+    std::vector<std::unique_ptr<FloatingWindow>> m_windows;
     // Deleted windows, freed once the menu that deleted them has returned.
-    std::vector<std::unique_ptr<TFrmFloating>> m_leaving;
+    std::vector<std::unique_ptr<FloatingWindow>> m_leaving;
 };

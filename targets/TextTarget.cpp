@@ -5,10 +5,10 @@
 #include "save/Save.h"
 
 TextTarget::TextTarget(TargetHost& host)
-    : Target(host), m_recognizer(std::make_unique<TRtOcr>(host.platform().ocr()))
+    : Target(host), m_recognizer(std::make_unique<TextRecognizer>(host.platform().ocr()))
 {
-    m_recognizer->OnCompleted
-        = [this](TRtOcr*, const TRtOcr::TResult& result, void*) { onRecognized(result); };
+    m_recognizer->setCompletionHandler(
+        [this](TextRecognizer*, const TextRecognizer::Result& result, void*) { onRecognized(result); });
 }
 
 // A recognition still running ends here and writes nothing.
@@ -17,13 +17,13 @@ TextTarget::~TextTarget() = default;
 QStringList TextTarget::loadLanguages()
 {
     try {
-        m_languages = m_recognizer->AvailableLanguages();
+        m_languages = m_recognizer->availableLanguages();
     } catch (const std::exception&) {
         m_languages.clear();
     }
     QStringList names;
-    for (const TRtOcr::TLanguage& language : std::as_const(m_languages))
-        names.append(language.DisplayName);
+    for (const TextRecognizer::Language& language : std::as_const(m_languages))
+        names.append(language.displayName);
     return names;
 }
 
@@ -43,32 +43,32 @@ void TextTarget::deliver(Shot& shot)
     // The engine keeps its own reference; neither the recognizer nor the capture holds the picture on.
     struct Release
     {
-        TRtOcr& recognizer;
+        TextRecognizer& recognizer;
         QImage& bitmap;
         ~Release()
         {
-            recognizer.SetPicture(QImage());
+            recognizer.setPicture(QImage());
             bitmap = QImage();
         }
     } release { *m_recognizer, bitmap };
-    m_recognizer->SetPicture(bitmap);
+    m_recognizer->setPicture(bitmap);
     // No selection is a language that is not there.
     const int index = host().recognitionLanguage();
     if (index < 0 || index >= m_languages.size())
-        throw ERtOcrError(QStringLiteral("Language not available"));
-    m_recognizer->Recognize(m_languages[index], nullptr, 0, 0, 0, 0);
+        throw TextRecognitionError(QStringLiteral("Language not available"));
+    m_recognizer->recognize(m_languages[index], nullptr, 0, 0, 0, 0);
 }
 
-void TextTarget::onRecognized(const TRtOcr::TResult& result)
+void TextTarget::onRecognized(const TextRecognizer::Result& result)
 {
-    if (result.Status != TRtOcr::stCompleted) {
+    if (result.status != TextRecognizer::Status::Completed) {
         host().finishDelivery(QStringLiteral("OCR failed."));
         return;
     }
     // UTF-8 without a byte-order mark keeps every script; each line ends in CR LF, the last one too.
     QByteArray text;
-    for (const TRtOcr::TLine& line : result.Lines)
-        text += line.Text.toUtf8() + "\r\n";
+    for (const TextRecognizer::Line& line : result.lines)
+        text += line.text.toUtf8() + "\r\n";
     try {
         AtomicFile file(host().newFileName(QStringLiteral("txt")));
         file.write(text.constData(), std::size_t(text.size()));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Target.h"
-#include "ocr/RtOcr.h"
+#include "ocr/TextRecognizer.h"
 
 #include <QStringList>
 #include <memory>
@@ -24,11 +24,11 @@ public:
     // Takes the bitmap over and starts the recognition; throws when it cannot start.
     void deliver(Shot& shot) override;
 
-    bool isRecognizing() const { return m_recognizer->Recognizing(); }
+    bool isRecognizing() const { return m_recognizer->isRecognizing(); }
 
 private:
-    void onRecognized(const TRtOcr::TResult& result);
+    void onRecognized(const TextRecognizer::Result& result);
 
-    std::unique_ptr<TRtOcr> m_recognizer;
-    TRtOcr::TLanguages m_languages;
+    std::unique_ptr<TextRecognizer> m_recognizer;
+    TextRecognizer::Languages m_languages;
 };

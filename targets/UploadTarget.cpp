@@ -1,8 +1,9 @@
 #include "UploadTarget.h"
 
 #include "platform/Platform.h"
-#include "sharing/ImageBox.h"
+#include "sharing/Upload.h"
 #include "sharing/UploadJob.h"
+#include "sharing/UploadProgressStrip.h"
 #include "support/Q.Translate.h"
 #include "support/Q.Update.h"
 
@@ -14,12 +15,12 @@ UploadTarget::~UploadTarget() = default;
 void UploadTarget::deliver(Shot& shot)
 {
     Platform& platform = host().platform();
-    m_progress = std::make_unique<TProgressForm>(
+    m_progress = std::make_unique<UploadProgressStrip>(
         TranslateText(QStringLiteral("업로드 중입니다.")), platform.screen());
-    m_job = std::make_unique<UploadJob>(platform.http(), UploadHost(), shot.bitmap);
+    m_job = std::make_unique<UploadJob>(platform.http(), uploadHost(), shot.bitmap);
     connect(m_job.get(), &UploadJob::progress, this, [this](qint64 position, qint64 total) {
         if (m_progress)
-            m_progress->SetProgress(position, total);
+            m_progress->setProgress(position, total);
     });
     // Queued: the handler frees the job, which must not happen inside the job's own signal.
     connect(m_job.get(), &UploadJob::finished, this, &UploadTarget::onUploadFinished, Qt::QueuedConnection);

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <memory>
 
-class TProgressForm;
+class UploadProgressStrip;
 class UploadJob;
 
 // The capture posted to the image store on a worker while a strip shows the progress; the stored image's
@@ -23,5 +23,5 @@ private:
     void onUploadFinished(const QString& url);
 
     std::unique_ptr<UploadJob> m_job;
-    std::unique_ptr<TProgressForm> m_progress;
+    std::unique_ptr<UploadProgressStrip> m_progress;
 };

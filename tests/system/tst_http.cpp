@@ -4,7 +4,7 @@
 #include "platform/curl/HelperHttpClient.h"
 #include "platform/curl/LazyHttpClient.h"
 #include "save/Save.h"
-#include "sharing/ImageBox.h"
+#include "sharing/Upload.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -113,7 +113,7 @@ QString TestHttp::upload(const QString& host, const QImage& picture, const Uploa
     QString address = QStringLiteral("stale");
     std::atomic<bool> done = false;
     std::jthread worker([&] {
-        UploadImage(client ? *client : m_http, host, picture, {}, address,
+        uploadImage(client ? *client : m_http, host, picture, {}, address,
             stop ? stop->get_token() : std::stop_token(), limits);
         done = true;
     });
@@ -190,7 +190,7 @@ void TestHttp::requestOnTheWire()
     QVERIFY(type.startsWith("multipart/form-data; boundary="));
     const QByteArray body = server.request.mid(end + 4);
     QCOMPARE(header("Content-Length"), QByteArray::number(body.size()));
-    QCOMPARE(body, UploadBody(picture, type.mid(type.indexOf('=') + 1)));
+    QCOMPARE(body, uploadBody(picture, type.mid(type.indexOf('=') + 1)));
 }
 
 void TestHttp::failingServers_data()

@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "ocr/RtOcr.h"
+#include "ocr/TextRecognizer.h"
 #include "platform/tesseract/Bands.h"
 #include "platform/tesseract/TesseractOcr.h"
 
@@ -289,15 +289,15 @@ void TestTesseract::packRemovedAfterStart()
         folder.filePath(QStringLiteral("eng.traineddata"))));
     qputenv("TESSDATA_PREFIX", folder.path().toLocal8Bit());
     TesseractOcr engine;
-    TRtOcr ocr(engine);
-    const TRtOcr::TLanguages languages = ocr.AvailableLanguages();
+    TextRecognizer ocr(engine);
+    const TextRecognizer::Languages languages = ocr.availableLanguages();
     QCOMPARE(languages.size(), 1);
     QVERIFY(QFile::remove(folder.filePath(QStringLiteral("eng.traineddata"))));
-    ocr.SetPicture(linedPage(300, 100, { 30 }));
+    ocr.setPicture(linedPage(300, 100, { 30 }));
     try {
-        ocr.Recognize(languages.first(), nullptr, 0, 0, 0, 0);
+        ocr.recognize(languages.first(), nullptr, 0, 0, 0, 0);
         QFAIL("recognised with a removed pack");
-    } catch (const ERtOcrError& error) {
+    } catch (const TextRecognitionError& error) {
         QCOMPARE(error.message(), QStringLiteral("Language not available"));
     }
 }

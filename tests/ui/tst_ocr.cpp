@@ -2,7 +2,7 @@
 #include "TestHome.h"
 #include "TestMain.h"
 #include "TestProgram.h"
-#include "ocr/RtOcr.h"
+#include "ocr/TextRecognizer.h"
 #include "support/SettingsStore.h"
 #include "targets/Targets.h"
 
@@ -19,7 +19,7 @@ const OcrLanguage English { QStringLiteral("English"), QStringLiteral("en"), QSt
 const OcrLanguage Korean { QStringLiteral("Korean"), QStringLiteral("ko"), QStringLiteral("한국어"),
     QStringLiteral("Kore"), QStringLiteral("kor") };
 
-TRtOcr::TLanguage textsOf(const OcrLanguage& language)
+TextRecognizer::Language textsOf(const OcrLanguage& language)
 {
     return { language.displayName, language.languageTag, language.nativeName, language.script };
 }
@@ -154,15 +154,15 @@ void TestOcr::rectangleChecks()
     QFETCH(QString, error);
     QFETCH(QRect, taken);
     m_platform->fakeOcr.installed = { English };
-    TRtOcr ocr(m_platform->fakeOcr);
+    TextRecognizer ocr(m_platform->fakeOcr);
     const QImage source = picture.isEmpty() ? QImage() : Pictures::screen(picture.width(), picture.height());
-    ocr.SetPicture(source);
+    ocr.setPicture(source);
     try {
-        ocr.Recognize(textsOf(English), nullptr, edges.x(), edges.y(), edges.width(), edges.height());
+        ocr.recognize(textsOf(English), nullptr, edges.x(), edges.y(), edges.width(), edges.height());
         QVERIFY2(error.isEmpty(), "no error raised");
-    } catch (const ERtOcrError& raised) {
+    } catch (const TextRecognitionError& raised) {
         QCOMPARE(raised.message(), error);
-        QVERIFY(!ocr.Recognizing());
+        QVERIFY(!ocr.isRecognizing());
         QVERIFY(m_platform->fakeOcr.pictures.isEmpty());
         return;
     }
@@ -175,63 +175,64 @@ void TestOcr::rectangleChecks()
 void TestOcr::languageMustMatchExactly()
 {
     m_platform->fakeOcr.installed = { English, Korean };
-    TRtOcr ocr(m_platform->fakeOcr);
-    ocr.SetPicture(Pictures::screen(40, 30));
-    QCOMPARE(ocr.AvailableLanguages(), (TRtOcr::TLanguages { textsOf(English), textsOf(Korean) }));
-    TRtOcr::TLanguage shouted = textsOf(Korean);
-    shouted.DisplayName = QStringLiteral("KOREAN");
-    QVERIFY_THROWS_EXCEPTION(ERtOcrError, ocr.Recognize(shouted, nullptr, 0, 0, 0, 0));
+    TextRecognizer ocr(m_platform->fakeOcr);
+    ocr.setPicture(Pictures::screen(40, 30));
+    QCOMPARE(ocr.availableLanguages(), (TextRecognizer::Languages { textsOf(English), textsOf(Korean) }));
+    TextRecognizer::Language shouted = textsOf(Korean);
+    shouted.displayName = QStringLiteral("KOREAN");
+    QVERIFY_THROWS_EXCEPTION(TextRecognitionError, ocr.recognize(shouted, nullptr, 0, 0, 0, 0));
     try {
-        ocr.Recognize(shouted, nullptr, 0, 0, 0, 0);
-    } catch (const ERtOcrError& error) {
+        ocr.recognize(shouted, nullptr, 0, 0, 0, 0);
+    } catch (const TextRecognitionError& error) {
         QCOMPARE(error.message(), QStringLiteral("Language not available"));
     }
-    ocr.Recognize(textsOf(Korean), nullptr, 0, 0, 0, 0);
+    ocr.recognize(textsOf(Korean), nullptr, 0, 0, 0, 0);
     QCOMPARE(m_platform->fakeOcr.packs, QStringList { QStringLiteral("kor") });
 }
 
 void TestOcr::oneRecognitionAtATime()
 {
     m_platform->fakeOcr.installed = { English };
-    TRtOcr ocr(m_platform->fakeOcr);
-    ocr.SetPicture(Pictures::screen(40, 30));
-    QList<TRtOcr::TResult> results;
-    ocr.OnCompleted = [&](TRtOcr* sender, const TRtOcr::TResult& result, void* customData) {
-        QCOMPARE(sender, &ocr);
-        QCOMPARE(customData, static_cast<void*>(&results));
-        results.append(result);
-    };
-    ocr.Recognize(textsOf(English), &results, 0, 0, 0, 0);
+    TextRecognizer ocr(m_platform->fakeOcr);
+    ocr.setPicture(Pictures::screen(40, 30));
+    QList<TextRecognizer::Result> results;
+    ocr.setCompletionHandler(
+        [&](TextRecognizer* sender, const TextRecognizer::Result& result, void* customData) {
+            QCOMPARE(sender, &ocr);
+            QCOMPARE(customData, static_cast<void*>(&results));
+            results.append(result);
+        });
+    ocr.recognize(textsOf(English), &results, 0, 0, 0, 0);
     try {
-        ocr.Recognize(textsOf(English), &results, 0, 0, 0, 0);
+        ocr.recognize(textsOf(English), &results, 0, 0, 0, 0);
         QFAIL("a second recognition started");
-    } catch (const ERtOcrError& error) {
+    } catch (const TextRecognitionError& error) {
         QCOMPARE(error.message(), QStringLiteral("Recognition already started"));
     }
     QVERIFY(m_platform->fakeOcr.finish(completed({ QStringLiteral("one two") })));
     QCOMPARE(results.size(), 1);
-    QCOMPARE(results[0].Status, TRtOcr::stCompleted);
-    QCOMPARE(results[0].Lines.size(), 1);
-    QCOMPARE(results[0].Lines[0].Text, QStringLiteral("one two"));
-    QCOMPARE(results[0].Lines[0].Words[0].Rect.Height, 4.0f);
+    QCOMPARE(results[0].status, TextRecognizer::Status::Completed);
+    QCOMPARE(results[0].lines.size(), 1);
+    QCOMPARE(results[0].lines[0].text, QStringLiteral("one two"));
+    QCOMPARE(results[0].lines[0].words[0].box.height, 4.0f);
 
     // After the completion a new one starts.
-    ocr.Recognize(textsOf(English), &results, 0, 0, 0, 0);
-    ocr.Cancel();
+    ocr.recognize(textsOf(English), &results, 0, 0, 0, 0);
+    ocr.cancel();
     QCOMPARE(m_platform->fakeOcr.cancels, 1);
     m_platform->fakeOcr.finish(ended(OcrOutcome::Status::Canceled));
     QCOMPARE(results.size(), 2);
-    QCOMPARE(results[1].Status, TRtOcr::stCanceled);
+    QCOMPARE(results[1].status, TextRecognizer::Status::Canceled);
 }
 
 void TestOcr::completionAfterTheComponentIsGoneIsIgnored()
 {
     m_platform->fakeOcr.installed = { English };
-    auto ocr = std::make_unique<TRtOcr>(m_platform->fakeOcr);
-    ocr->SetPicture(Pictures::screen(40, 30));
+    auto ocr = std::make_unique<TextRecognizer>(m_platform->fakeOcr);
+    ocr->setPicture(Pictures::screen(40, 30));
     int calls = 0;
-    ocr->OnCompleted = [&](TRtOcr*, const TRtOcr::TResult&, void*) { ++calls; };
-    ocr->Recognize(textsOf(English), nullptr, 0, 0, 0, 0);
+    ocr->setCompletionHandler([&](TextRecognizer*, const TextRecognizer::Result&, void*) { ++calls; });
+    ocr->recognize(textsOf(English), nullptr, 0, 0, 0, 0);
     ocr.reset();
     QVERIFY(!m_platform->fakeOcr.finish(completed({ QStringLiteral("late") })));
     QCOMPARE(calls, 0);

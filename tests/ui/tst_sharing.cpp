@@ -8,6 +8,7 @@
 #include "targets/FloatingTarget.h"
 #include "targets/Targets.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QPointer>
@@ -37,7 +38,7 @@ int floatingWindows()
 {
     int count = 0;
     for (QWidget* window : QApplication::topLevelWidgets())
-        count += qobject_cast<TFrmFloating*>(window) != nullptr;
+        count += qobject_cast<FloatingWindow*>(window) != nullptr;
     return count;
 }
 
@@ -70,7 +71,7 @@ private slots:
 private:
     FloatingTarget& floating() const { return m_program->dispatcher().targets().floating(); }
     // A capture of the rectangle handed to the floating target, as the dispatch hands it.
-    TFrmFloating* openFloating(const QRect& rect) const
+    FloatingWindow* openFloating(const QRect& rect) const
     {
         Shot shot { m_desk.copy(rect), rect };
         floating().deliver(shot);
@@ -202,18 +203,18 @@ void TestSharing::floatingWindowLiesOverItsCapture()
     m_program->capture();
     QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
     QCOMPARE(floating().windows().size(), size_t(1));
-    TFrmFloating* first = floating().windows().front().get();
+    FloatingWindow* first = floating().windows().front().get();
     QVERIFY(first->isVisible());
     QCOMPARE(first->geometry(), QRect(0, 0, 1920, 1080));
-    QCOMPARE(first->Bitmap(), m_desk);
+    QCOMPARE(first->bitmap(), m_desk);
     QVERIFY(first->windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(first->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
     QVERIFY(QDir(m_home->desktop).isEmpty());
 
     // Left of the primary monitor, at negative coordinates.
-    TFrmFloating* left = openFloating(QRect(-500, 120, 300, 200));
+    FloatingWindow* left = openFloating(QRect(-500, 120, 300, 200));
     QCOMPARE(left->geometry(), QRect(-500, 120, 300, 200));
-    QCOMPARE(left->grab().toImage().convertToFormat(QImage::Format_RGB32), left->Bitmap());
+    QCOMPARE(left->grab().toImage().convertToFormat(QImage::Format_RGB32), left->bitmap());
 
     // It stays when the main window hides in the tray.
     HideToTray(&m_program->window());
@@ -222,12 +223,12 @@ void TestSharing::floatingWindowLiesOverItsCapture()
 
 void TestSharing::deleteOneOrAll()
 {
-    TFrmFloating* a = openFloating(QRect(10, 10, 100, 80));
-    TFrmFloating* b = openFloating(QRect(50, 40, 100, 80));
-    TFrmFloating* c = openFloating(QRect(90, 70, 100, 80));
+    FloatingWindow* a = openFloating(QRect(10, 10, 100, 80));
+    FloatingWindow* b = openFloating(QRect(50, 40, 100, 80));
+    FloatingWindow* c = openFloating(QRect(90, 70, 100, 80));
     QPointer<QWidget> gone = b;
-    QCOMPARE(b->BtnDelete->text(), QStringLiteral("플로팅 삭제"));
-    b->BtnDelete->trigger();
+    QCOMPARE(b->findChild<QAction*>(QStringLiteral("BtnDelete"))->text(), QStringLiteral("플로팅 삭제"));
+    b->findChild<QAction*>(QStringLiteral("BtnDelete"))->trigger();
     // Out of sight at once, freed once control is back in the event loop.
     QVERIFY(!b->isVisible());
     QCOMPARE(floating().windows().size(), size_t(2));
@@ -239,7 +240,7 @@ void TestSharing::deleteOneOrAll()
     for (int i = 0; i < 48; ++i)
         openFloating(QRect(i * 20, i * 10, 400, 300));
     QCOMPARE(floatingWindows(), 50);
-    floating().windows()[25]->BtnDeleteAll->trigger();
+    floating().windows()[25]->findChild<QAction*>(QStringLiteral("BtnDeleteAll"))->trigger();
     QVERIFY(floating().windows().empty());
     QTRY_COMPARE(floatingWindows(), 0);
 
@@ -252,7 +253,7 @@ void TestSharing::deleteOneOrAll()
 
 void TestSharing::closingOnlyHides()
 {
-    TFrmFloating* window = openFloating(QRect(10, 10, 100, 80));
+    FloatingWindow* window = openFloating(QRect(10, 10, 100, 80));
     window->close();
     QVERIFY(!window->isVisible());
     QCOMPARE(floating().windows().size(), size_t(1));
@@ -262,12 +263,12 @@ void TestSharing::closingOnlyHides()
 
 void TestSharing::saveWritesTheChosenType()
 {
-    TFrmFloating* window = openFloating(QRect(100, 100, 64, 48));
+    FloatingWindow* window = openFloating(QRect(100, 100, 64, 48));
     m_program->pick(QStringLiteral("ChkJPEG_qual"), 0);
     const QString name = m_home->desktop + QStringLiteral("/picked.png");
 
     m_platform->fakeSaveDialog.answer = std::nullopt;
-    window->BtnSave->trigger();
+    window->findChild<QAction*>(QStringLiteral("BtnSave"))->trigger();
     QCOMPARE(m_platform->fakeSaveDialog.folders, QStringList { m_home->desktop });
     QStringList offered;
     for (const FileType& type : m_platform->fakeSaveDialog.offered)
@@ -281,11 +282,11 @@ void TestSharing::saveWritesTheChosenType()
         = { { 1, "\xFF\xD8\xFF" }, { 2, "GIF8" }, { 3, "BM" }, { 0, "\x89PNG" } };
     for (const auto& [index, magic] : types) {
         m_platform->fakeSaveDialog.answer = SaveChoice { name, index };
-        window->BtnSave->trigger();
+        window->findChild<QAction*>(QStringLiteral("BtnSave"))->trigger();
         QVERIFY2(readFile(name).startsWith(magic), qPrintable(QString::number(index)));
     }
     QVERIFY(shown().isEmpty());
-    QCOMPARE(QImage(name).convertToFormat(QImage::Format_RGB32), window->Bitmap());
+    QCOMPARE(QImage(name).convertToFormat(QImage::Format_RGB32), window->bitmap());
 }
 
 void TestSharing::saveIntoAReadOnlyFolderSaysWhy()
@@ -302,10 +303,10 @@ void TestSharing::saveIntoAReadOnlyFolderSaysWhy()
     } else {
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     }
-    TFrmFloating* window = openFloating(QRect(100, 100, 64, 48));
+    FloatingWindow* window = openFloating(QRect(100, 100, 64, 48));
     const QString name = locked + QStringLiteral("/picked.jpg");
     m_platform->fakeSaveDialog.answer = SaveChoice { name, 1 };
-    window->BtnSave->trigger();
+    window->findChild<QAction*>(QStringLiteral("BtnSave"))->trigger();
     QCOMPARE(shown().size(), 1);
     QCOMPARE(shown().first().icon, MessageIcon::Error);
     QVERIFY2(shown().first().text.contains(name), qPrintable(shown().first().text));

@@ -1,7 +1,8 @@
 #include "Pictures.h"
 #include "platform/fake/FakePlatform.h"
 #include "save/Save.h"
-#include "sharing/ImageBox.h"
+#include "sharing/Upload.h"
+#include "sharing/UploadProgressStrip.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -43,13 +44,13 @@ void TestUpload::bodyIsThePngFileInOnePart()
                                 "Content-Type: image/png\r\n"
                                 "\r\n"
         + written.readAll() + "\r\n--B0UNDARY--\r\n";
-    QCOMPARE(UploadBody(picture, "B0UNDARY"), expected);
+    QCOMPARE(uploadBody(picture, "B0UNDARY"), expected);
 }
 
 void TestUpload::boundariesAreFreshHexadecimal()
 {
-    const QByteArray first = UploadBoundary();
-    const QByteArray second = UploadBoundary();
+    const QByteArray first = uploadBoundary();
+    const QByteArray second = uploadBoundary();
     static const QRegularExpression form(QStringLiteral("^[-A-Za-z]+[0-9A-F]{16}$"));
     QVERIFY2(form.match(QString::fromLatin1(first)).hasMatch(), first.constData());
     QCOMPARE(first.left(first.size() - 16), second.left(second.size() - 16));
@@ -107,7 +108,7 @@ void TestUpload::replyRules()
     QFETCH(int, status);
     QFETCH(QByteArray, reply);
     QFETCH(QString, address);
-    QCOMPARE(UploadReplyAddress(status, reply), address);
+    QCOMPARE(uploadReplyAddress(status, reply), address);
 }
 
 void TestUpload::progressReports_data()
@@ -182,7 +183,7 @@ void TestUpload::requestAsTheStoreSeesIt()
     const QImage picture = Pictures::screen(64, 48);
     Reports reports;
     QString address = QStringLiteral("stale");
-    UploadImage(
+    uploadImage(
         http, host, picture,
         [&](qint64 p, qint64 t) {
             reports.append({ p, t });
@@ -205,7 +206,7 @@ void TestUpload::requestAsTheStoreSeesIt()
     QCOMPARE(request.headers[0], hostLine);
     QVERIFY(request.headers[1].startsWith("Content-Type: multipart/form-data; boundary="));
     const QByteArray boundary = request.headers[1].mid(request.headers[1].indexOf('=') + 1);
-    QCOMPARE(requests[0].body, UploadBody(picture, boundary));
+    QCOMPARE(requests[0].body, uploadBody(picture, boundary));
     QCOMPARE(request.bodySize, requests[0].body.size());
     QCOMPARE(reports.last(), std::make_pair(request.bodySize, request.bodySize));
     QCOMPARE(reports.size(), int((request.bodySize + 1023) / 1024) + 1);
@@ -218,7 +219,7 @@ void TestUpload::stopAbandonsAWaitingUpload()
     std::stop_source stop;
     QString address = QStringLiteral("stale");
     std::thread worker([&] {
-        UploadImage(
+        uploadImage(
             http, QStringLiteral("img.example"), Pictures::screen(64, 48), {}, address, stop.get_token());
     });
     QTRY_COMPARE(http.requests().size(), 1);
@@ -248,7 +249,7 @@ void TestUpload::stripSitsAboveABottomPanel()
     QFETCH(QRect, screen);
     QFETCH(QRect, workArea);
     QFETCH(QRect, strip);
-    QCOMPARE(TProgressForm::Placement(screen, workArea), strip);
+    QCOMPARE(UploadProgressStrip::placement(screen, workArea), strip);
 }
 
 QTEST_GUILESS_MAIN(TestUpload)

@@ -12,24 +12,24 @@ class SizedBrowser : public WebBrowser
 public:
     explicit SizedBrowser(WebPageSizes sizes) : m_sizes(std::move(sizes)) { }
     QWidget* widget() override { return nullptr; }
-    void Navigate(const QString&) override { }
-    void GoBack() override { }
-    void GoForward() override { }
-    QString LocationURL() const override { return {}; }
-    bool PageSizes(WebPageSizes& sizes, QString*) override
+    void navigate(const QString&) override { }
+    void goBack() override { }
+    void goForward() override { }
+    QString location() const override { return {}; }
+    bool pageSizes(WebPageSizes& sizes, QString*) override
     {
         sizes = m_sizes;
         return true;
     }
-    bool Render(QImage& picture, int width, QString*) override
+    bool renderPage(QImage& picture, int width, QString*) override
     {
         renderedWidth = width;
         for (int y = 0; y < picture.height(); ++y)
             picture.scanLine(y)[0] = uchar(y);
         return true;
     }
-    bool Busy() const override { return false; }
-    void Cancel() override { }
+    bool isBusy() const override { return false; }
+    void cancel() override { }
 
     int renderedWidth = 0;
 

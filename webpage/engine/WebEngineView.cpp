@@ -180,14 +180,14 @@ public:
     ~EngineView() override;
 
     QWidget* widget() override { return this; }
-    void Navigate(const QString& url) override { setUrl(QUrl(url)); }
-    void GoBack() override { back(); }
-    void GoForward() override { forward(); }
-    QString LocationURL() const override { return url().toString(); }
-    bool PageSizes(WebPageSizes& sizes, QString* error) override;
-    bool Render(QImage& picture, int width, QString* error) override;
-    bool Busy() const override { return m_busy; }
-    void Cancel() override;
+    void navigate(const QString& url) override { setUrl(QUrl(url)); }
+    void goBack() override { back(); }
+    void goForward() override { forward(); }
+    QString location() const override { return url().toString(); }
+    bool pageSizes(WebPageSizes& sizes, QString* error) override;
+    bool renderPage(QImage& picture, int width, QString* error) override;
+    bool isBusy() const override { return m_busy; }
+    void cancel() override;
 
 private:
     // Runs the event loop until `done` holds, the time runs out or the capture is cancelled.
@@ -246,10 +246,10 @@ EngineView::EngineView(QWidget* parent, const WebBrowserOptions& options, WebBro
 
 EngineView::~EngineView()
 {
-    Cancel();
+    cancel();
 }
 
-void EngineView::Cancel()
+void EngineView::cancel()
 {
     m_cancelled = true;
     if (m_loop)
@@ -301,7 +301,7 @@ bool EngineView::RunScript(const QString& code, QVariant* result, QString* error
     return true;
 }
 
-bool EngineView::PageSizes(WebPageSizes& sizes, QString* error)
+bool EngineView::pageSizes(WebPageSizes& sizes, QString* error)
 {
     m_busy = true;
     m_cancelled = false;
@@ -347,7 +347,7 @@ bool EngineView::WaitForBand(
     return ok || Fail(error, QStringLiteral("The web page was not drawn in time."));
 }
 
-bool EngineView::Render(QImage& picture, int width, QString* error)
+bool EngineView::renderPage(QImage& picture, int width, QString* error)
 {
     m_busy = true;
     m_cancelled = false;

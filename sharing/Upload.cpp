@@ -1,21 +1,16 @@
-#include "ImageBox.h"
+#include "Upload.h"
 
 #include "platform/HttpClient.h"
-#include "platform/ScreenSource.h"
 #include "save/PngEncoder.h"
 #include "support/Exception.h"
 #include "support/Q.Strings.h"
 #include "support/SettingsStore.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QLoggingCategory>
-#include <QProgressBar>
 #include <QRandomGenerator>
 #include <QUrl>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcUpload, "lumetra.upload", QtWarningMsg)
@@ -29,7 +24,7 @@ const QByteArray Crlf = "\r\n";
 constexpr qint64 PieceSize = 1024;
 
 // The upload address for "host" or "host:port"; invalid for anything more (a path, a user, a scheme).
-QUrl UploadServer(const QString& host)
+QUrl uploadServer(const QString& host)
 {
     QUrl server(QStringLiteral("http://") + host + QStringLiteral("/image"), QUrl::StrictMode);
     if (!server.isValid() || server.host().isEmpty() || !server.userInfo().isEmpty()
@@ -40,7 +35,7 @@ QUrl UploadServer(const QString& host)
 
 } // namespace
 
-QString UploadHost()
+QString uploadHost()
 {
     const QString chosen = qEnvironmentVariable("LUMETRA_UPLOAD_HOST").trimmed();
     if (!chosen.isEmpty())
@@ -50,7 +45,7 @@ QString UploadHost()
     return stored.isEmpty() ? DefaultUploadHost : stored;
 }
 
-QByteArray UploadBoundary()
+QByteArray uploadBoundary()
 {
     QRandomGenerator* random = QRandomGenerator::system();
     QByteArray boundary = BoundaryPrefix;
@@ -59,7 +54,7 @@ QByteArray UploadBoundary()
     return boundary;
 }
 
-QByteArray UploadBody(const QImage& bitmap, const QByteArray& boundary)
+QByteArray uploadBody(const QImage& bitmap, const QByteArray& boundary)
 {
     const QByteArray head = "--" + boundary + Crlf
         + R"(Content-Disposition: form-data; name="file"; filename="lumetra.png")" + Crlf
@@ -76,7 +71,7 @@ QByteArray UploadBody(const QImage& bitmap, const QByteArray& boundary)
     return body;
 }
 
-QString UploadReplyAddress(int status, const QByteArray& reply)
+QString uploadReplyAddress(int status, const QByteArray& reply)
 {
     if (status != 200)
         return {};
@@ -119,22 +114,22 @@ qint64 UploadPieces::read(char* buffer, qint64 room)
     return piece;
 }
 
-void UploadImage(HttpClient& http, const QString& host, const QImage& Bitmap,
-    const UploadProgress& OnProgress, QString& URL, std::stop_token stop, const UploadLimits& limits)
+void uploadImage(HttpClient& http, const QString& host, const QImage& bitmap,
+    const UploadProgress& onProgress, QString& url, std::stop_token stop, const UploadLimits& limits)
 {
-    URL.clear();
+    url.clear();
     try {
-        const QUrl server = UploadServer(host);
+        const QUrl server = uploadServer(host);
         if (!server.isValid()) {
             qCWarning(lcUpload) << "not a host or host:port for the image store:" << host;
             return;
         }
         QElapsedTimer timer;
         timer.start();
-        const QByteArray boundary = UploadBoundary();
-        const QByteArray body = UploadBody(Bitmap, boundary);
+        const QByteArray boundary = uploadBoundary();
+        const QByteArray body = uploadBody(bitmap, boundary);
         qCDebug(lcUpload) << "body of" << body.size() << "bytes in" << timer.restart() << "ms";
-        UploadPieces pieces(body, OnProgress);
+        UploadPieces pieces(body, onProgress);
         HttpRequest request;
         request.method = "POST";
         request.url = server;
@@ -157,73 +152,12 @@ void UploadImage(HttpClient& http, const QString& host, const QImage& Bitmap,
             qCWarning(lcUpload) << "the upload to" << host << "failed:" << reply.error;
             return;
         }
-        URL = UploadReplyAddress(reply.status, reply.body);
-        if (URL.isEmpty())
+        url = uploadReplyAddress(reply.status, reply.body);
+        if (url.isEmpty())
             qCWarning(lcUpload) << "the store answered" << reply.status << "without an address";
     } catch (const std::exception& error) {
         // Failures show as an empty address, an encoder's or the memory's as well.
         qCWarning(lcUpload) << "the upload failed:" << error.what();
-        URL.clear();
+        url.clear();
     }
-}
-
-TProgressForm::TProgressForm(const QString& Text, ScreenSource& screen) : FForm(std::make_unique<QWidget>())
-{
-    FForm->setObjectName(QStringLiteral("ProgressForm"));
-    // No frame, no taskbar entry, no focus, above the other windows, and every click goes to the window
-    // below. Out of the window manager's hands, so that no placement policy moves it off its spot.
-    FForm->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-        | Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput | Qt::X11BypassWindowManagerHint);
-    FForm->setAttribute(Qt::WA_ShowWithoutActivating);
-    FForm->setWindowOpacity(140 / 255.0);
-
-    const QList<Monitor> monitors = screen.monitors();
-    const auto primary = std::find_if(
-        monitors.begin(), monitors.end(), [](const Monitor& monitor) { return monitor.primary; });
-    const QRect bounds = primary != monitors.end() ? primary->geometry : monitors.value(0).geometry;
-    FForm->setGeometry(Placement(bounds, screen.workArea(bounds)));
-    qCDebug(lcUpload) << "strip at" << FForm->geometry() << "on" << bounds;
-
-    FGauge = new QProgressBar(FForm.get());
-    FGauge->setObjectName(QStringLiteral("Gauge"));
-    FGauge->setGeometry(FForm->rect());
-    FGauge->setTextVisible(false);
-    FGauge->setStyleSheet(QStringLiteral("QProgressBar { background: rgb(64, 0, 0); border: none; }"
-                                         "QProgressBar::chunk { background: rgb(255, 0, 0); }"));
-    FGauge->setRange(0, 100);
-    FGauge->setValue(0);
-
-    FLabel = new QLabel(Text, FForm.get());
-    FLabel->setObjectName(QStringLiteral("Label"));
-    QFont font = FLabel->font();
-    font.setPixelSize(12);
-    FLabel->setFont(font);
-    QPalette white = FLabel->palette();
-    white.setColor(QPalette::WindowText, Qt::white);
-    FLabel->setPalette(white);
-    FLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    FLabel->setGeometry(0, 8, bounds.width(), Height - 8);
-
-    FForm->show();
-}
-
-TProgressForm::~TProgressForm() = default;
-
-void TProgressForm::SetProgress(qint64 Position, qint64 Total)
-{
-    // The gauge counts in int; a body beyond that is shown in coarser steps.
-    const qint64 step = Total > INT_MAX ? Total / INT_MAX + 1 : 1;
-    FGauge->setRange(0, int(std::max<qint64>(Total / step, 1)));
-    FGauge->setValue(int(std::clamp<qint64>(Position / step, 0, FGauge->maximum())));
-}
-
-QRect TProgressForm::Placement(const QRect& screen, const QRect& workArea)
-{
-    int bottom = screen.bottom();
-    const int reserved = screen.bottom() - workArea.bottom();
-    // A panel along the bottom takes less than half the screen; the work area of a screen it does not
-    // touch ends with the screen.
-    if (workArea.isValid() && reserved > 0 && reserved < screen.height() / 2)
-        bottom = workArea.bottom();
-    return QRect(screen.left(), bottom + 1 - Height, screen.width(), Height);
 }

@@ -9,20 +9,20 @@
 class Platform;
 class QAction;
 class QMenu;
-class TFrmFloating;
+class FloatingWindow;
 
 // What a floating window needs of the window that opened it and keeps it.
 class FloatingHost
 {
 public:
     // The folder the save dialog starts in.
-    virtual QString FloatSavePath() const = 0;
-    virtual int JpegQuality() const = 0;
-    virtual int WebPQuality() const = 0;
+    virtual QString saveFolder() const = 0;
+    virtual int jpegQuality() const = 0;
+    virtual int webpQuality() const = 0;
     virtual Platform& platform() const = 0;
-    // Closes and frees `form`, or every floating window when null. Safe from the window's own menu: the
+    // Closes and frees `window`, or every floating window when null. Safe from the window's own menu: the
     // windows disappear at once and are freed once the menu has returned.
-    virtual void FloatDelete(TFrmFloating* form) = 0;
+    virtual void deleteFloating(FloatingWindow* window) = 0;
 
 protected:
     ~FloatingHost() = default;
@@ -31,30 +31,16 @@ protected:
 // A capture pinned on the desktop: a borderless window above the others that shows the picture unscaled,
 // follows a drag with the left button, and offers saving and deleting in its context menu. Its texts are
 // Korean in every language. Closing it (Alt+F4) only hides it.
-class TFrmFloating final : public QWidget
+class FloatingWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
     // Keeps its own copy of the bitmap.
-    TFrmFloating(FloatingHost& host, const QImage& bitmap);
-    ~TFrmFloating() override;
+    FloatingWindow(FloatingHost& host, const QImage& bitmap);
+    ~FloatingWindow() override;
 
-    const QImage& Bitmap() const { return m_bitmap; }
-
-    // Components, in their order.
-    QWidget* Image = nullptr;
-    QMenu* Popup = nullptr;
-    QAction* BtnSave = nullptr;
-    QAction* DivPop1 = nullptr;
-    QAction* BtnDelete = nullptr;
-    QAction* BtnDeleteAll = nullptr;
-
-    // Asks for a file and writes the picture in the chosen type, whatever the name's extension; a failed
-    // write is told the user.
-    void BtnSaveClick();
-    void BtnDeleteClick();
-    void BtnDeleteAllClick();
+    const QImage& bitmap() const { return m_bitmap; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -63,8 +49,19 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Asks for a file and writes the picture in the chosen type, whatever the name's extension; a failed
+    // write is told the user.
+    void onSaveTriggered();
+
     FloatingHost& m_host;
     const QImage m_bitmap;
     // Where the pointer holds the window, while it is moved without the window manager's help.
     std::optional<QPoint> m_grip;
+    // Components, in their order.
+    QWidget* m_image = nullptr;
+    QMenu* m_menu = nullptr;
+    QAction* m_save = nullptr;
+    QAction* m_separator = nullptr;
+    QAction* m_delete = nullptr;
+    QAction* m_deleteAll = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "Floating.h"
+#include "FloatingWindow.h"
 
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
@@ -47,7 +47,7 @@ const QList<FileType> SaveTypes = {
 
 } // namespace
 
-TFrmFloating::TFrmFloating(FloatingHost& host, const QImage& bitmap) : m_host(host), m_bitmap(bitmap)
+FloatingWindow::FloatingWindow(FloatingHost& host, const QImage& bitmap) : m_host(host), m_bitmap(bitmap)
 {
     setObjectName(QStringLiteral("FrmFloating"));
     // Independent of the main window, so that it stays when that one hides; no taskbar entry.
@@ -59,36 +59,36 @@ TFrmFloating::TFrmFloating(FloatingHost& host, const QImage& bitmap) : m_host(ho
     setFont(font);
     resize(311, 279);
 
-    Image = new FloatingImage(m_bitmap, this);
-    Image->setObjectName(QStringLiteral("Image"));
-    Image->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_image = new FloatingImage(m_bitmap, this);
+    m_image->setObjectName(QStringLiteral("Image"));
+    m_image->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    Popup = new QMenu(this);
-    Popup->setObjectName(QStringLiteral("Popup"));
-    BtnSave = Popup->addAction(QStringLiteral("이미지 저장"));
-    BtnSave->setObjectName(QStringLiteral("BtnSave"));
-    DivPop1 = Popup->addSeparator();
-    DivPop1->setObjectName(QStringLiteral("DivPop1"));
-    BtnDelete = Popup->addAction(QStringLiteral("플로팅 삭제"));
-    BtnDelete->setObjectName(QStringLiteral("BtnDelete"));
-    BtnDeleteAll = Popup->addAction(QStringLiteral("모든 플로팅 삭제"));
-    BtnDeleteAll->setObjectName(QStringLiteral("BtnDeleteAll"));
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("Popup"));
+    m_save = m_menu->addAction(QStringLiteral("이미지 저장"));
+    m_save->setObjectName(QStringLiteral("BtnSave"));
+    m_separator = m_menu->addSeparator();
+    m_separator->setObjectName(QStringLiteral("DivPop1"));
+    m_delete = m_menu->addAction(QStringLiteral("플로팅 삭제"));
+    m_delete->setObjectName(QStringLiteral("BtnDelete"));
+    m_deleteAll = m_menu->addAction(QStringLiteral("모든 플로팅 삭제"));
+    m_deleteAll->setObjectName(QStringLiteral("BtnDeleteAll"));
 
-    connect(Image, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& at) { Popup->popup(Image->mapToGlobal(at)); });
-    connect(BtnSave, &QAction::triggered, this, &TFrmFloating::BtnSaveClick);
-    connect(BtnDelete, &QAction::triggered, this, &TFrmFloating::BtnDeleteClick);
-    connect(BtnDeleteAll, &QAction::triggered, this, &TFrmFloating::BtnDeleteAllClick);
+    connect(m_image, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& at) { m_menu->popup(m_image->mapToGlobal(at)); });
+    connect(m_save, &QAction::triggered, this, &FloatingWindow::onSaveTriggered);
+    connect(m_delete, &QAction::triggered, this, [this] { m_host.deleteFloating(this); });
+    connect(m_deleteAll, &QAction::triggered, this, [this] { m_host.deleteFloating(nullptr); });
 }
 
-TFrmFloating::~TFrmFloating() = default;
+FloatingWindow::~FloatingWindow() = default;
 
-void TFrmFloating::resizeEvent(QResizeEvent*)
+void FloatingWindow::resizeEvent(QResizeEvent*)
 {
-    Image->setGeometry(rect());
+    m_image->setGeometry(rect());
 }
 
-void TFrmFloating::mousePressEvent(QMouseEvent* event)
+void FloatingWindow::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
@@ -98,27 +98,27 @@ void TFrmFloating::mousePressEvent(QMouseEvent* event)
     m_grip = event->globalPosition().toPoint() - pos();
 }
 
-void TFrmFloating::mouseMoveEvent(QMouseEvent* event)
+void FloatingWindow::mouseMoveEvent(QMouseEvent* event)
 {
     if (m_grip)
         move(event->globalPosition().toPoint() - *m_grip);
 }
 
-void TFrmFloating::mouseReleaseEvent(QMouseEvent*)
+void FloatingWindow::mouseReleaseEvent(QMouseEvent*)
 {
     m_grip.reset();
 }
 
-void TFrmFloating::BtnSaveClick()
+void FloatingWindow::onSaveTriggered()
 {
     Platform& platform = m_host.platform();
-    const auto choice = platform.saveDialog().chooseSaveFile(this, m_host.FloatSavePath(), SaveTypes);
+    const auto choice = platform.saveDialog().chooseSaveFile(this, m_host.saveFolder(), SaveTypes);
     if (!choice)
         return;
     try {
         switch (choice->typeIndex) {
         case 1:
-            SaveBitmapJPG(m_bitmap, choice->fileName, m_host.JpegQuality());
+            SaveBitmapJPG(m_bitmap, choice->fileName, m_host.jpegQuality());
             break;
         case 2:
             SaveBitmapGIF(m_bitmap, choice->fileName);
@@ -128,7 +128,7 @@ void TFrmFloating::BtnSaveClick()
             break;
         case 4: {
             QImage converted = m_bitmap;
-            SaveBitmapWebP(converted, choice->fileName, m_host.WebPQuality());
+            SaveBitmapWebP(converted, choice->fileName, m_host.webpQuality());
             break;
         }
         default:
@@ -141,14 +141,4 @@ void TFrmFloating::BtnSaveClick()
         platform.messages().show(
             this, MessageIcon::Error, TranslateText(ProductCaption), QString::fromLocal8Bit(error.what()));
     }
-}
-
-void TFrmFloating::BtnDeleteClick()
-{
-    m_host.FloatDelete(this);
-}
-
-void TFrmFloating::BtnDeleteAllClick()
-{
-    m_host.FloatDelete(nullptr);
 }
