@@ -13,7 +13,7 @@ RecordingController::RecordingController(ScreenSource& screen, MessageBoxes& mes
 
 RecordingController::~RecordingController() = default;
 
-void RecordingController::start(const Options& options, TCapture& capture, std::function<QRect()> region)
+void RecordingController::start(const Options& options, ScreenCapture& capture, std::function<QRect()> region)
 {
     auto recorder = std::make_unique<TRecorder>(m_screen, &m_messages);
     recorder->FFMpeg = options.encoder;
@@ -31,12 +31,12 @@ void RecordingController::start(const Options& options, TCapture& capture, std::
     m_ticks->start();
 }
 
-bool RecordingController::IsRecording() const
+bool RecordingController::isRecording() const
 {
     return m_recorder != nullptr;
 }
 
-void RecordingController::RecordStop()
+void RecordingController::stopRecording()
 {
     if (m_recorder)
         m_recorder->Stop();

@@ -1,7 +1,7 @@
 #include "Recorder.h"
 
 #include "FramePipe.h"
-#include "capture/Capture.h"
+#include "capture/ScreenCapture.h"
 #include "support/Q.Strings.h"
 
 #include <QCoreApplication>
@@ -178,10 +178,10 @@ QString TRecorder::GetDriver()
 
 QRect TRecorder::MonitorUnderCursor() const
 {
-    return TCapture::NearestMonitor(m_screen.monitors(), m_screen.cursorPos());
+    return ScreenCapture::NearestMonitor(m_screen.monitors(), m_screen.cursorPos());
 }
 
-void TRecorder::Start(TCapture& capture, TFuncOfRect rect)
+void TRecorder::Start(ScreenCapture& capture, TFuncOfRect rect)
 {
     FIsRunning = true;
     FCapture = &capture;

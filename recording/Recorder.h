@@ -13,7 +13,7 @@
 class MessageBoxes;
 class QTimer;
 class ScreenSource;
-class TCapture;
+class ScreenCapture;
 class TFramePipe;
 
 // The screen rectangle to record, asked for anew at every frame.
@@ -74,7 +74,7 @@ public:
     QString GetDriver();
     // Records the region `rect` gives, copied through `capture` (whose pointer setting follows Mouse).
     // Throws an Exception when the frame pipe cannot be set up.
-    void Start(TCapture& capture, TFuncOfRect rect);
+    void Start(ScreenCapture& capture, TFuncOfRect rect);
     // Records the monitor under the pointer.
     void Start();
     // Asks the encoder to finish; IsRunning turns false once it has written the file and ended.
@@ -107,7 +107,7 @@ private:
     ScreenSource& m_screen;
     MessageBoxes* m_messages;
     std::unique_ptr<TDosCommand> FCMD;
-    TCapture* FCapture = nullptr;
+    ScreenCapture* FCapture = nullptr;
     QTimer* FTimer = nullptr;
     QString FDriver;
     QString FRecTime;

@@ -1,4 +1,4 @@
-#include "capture/Capture.h"
+#include "capture/ScreenCapture.h"
 #include "platform/fake/FakePlatform.h"
 #include "recording/Recorder.h"
 
@@ -283,7 +283,7 @@ void TestRecorder::regionFramesReachTheEncoder()
         for (int x = 0; x < 100; ++x)
             desk.setPixel(x, y, qRgb(x, y, 7));
     screen.setDesktop(desk);
-    TCapture capture(screen);
+    ScreenCapture capture(screen);
     TRecorder recorder(screen, nullptr);
     recorder.FFMpeg = encoder;
     recorder.Mouse = false;
