@@ -7,10 +7,10 @@
 #include "Settings.h"
 #include "SourceWindows.h"
 #include "UserMessages.h"
-#include "capture/Area.h"
-#include "capture/Capture.h"
 #include "capture/CaptureSource.h"
-#include "capture/Drag.h"
+#include "capture/DragSelector.h"
+#include "capture/RegionFrame.h"
+#include "capture/ScreenCapture.h"
 #include "platform/Platform.h"
 #include "platform/ScreenSource.h"
 #include "platform/SoundPlayer.h"
@@ -71,7 +71,7 @@ CaptureDispatcher::~CaptureDispatcher() = default;
 
 void CaptureDispatcher::createEngine()
 {
-    m_engine = std::make_unique<TCapture>(m_platform.screen());
+    m_engine = std::make_unique<ScreenCapture>(m_platform.screen());
     m_state = State::Idle;
 }
 
@@ -92,7 +92,7 @@ void CaptureDispatcher::start()
         if (m_state == State::Idle)
             startRecording(source);
         else if (m_state == State::Recording)
-            m_recording.RecordStop();
+            m_recording.stopRecording();
         return;
     }
     if (m_state != State::Idle)
@@ -121,7 +121,7 @@ void CaptureDispatcher::capture(int source, Target* target)
     // A failure while the image is taken ends the capture like a failed save: reported, back to idle.
     try {
         if (source == csDrag) {
-            auto drag = new TFrmDrag(m_platform, &m_window);
+            auto drag = new DragSelector(m_platform, &m_window);
             drag->Capture(shot.bitmap, shot.rect);
             if (!drag->ShowModal())
                 throw ECaptureError(ScreenUnreadable);
@@ -245,7 +245,7 @@ void CaptureDispatcher::startRecording(int source)
 void CaptureDispatcher::onRecordingTimeChanged(const QString& time)
 {
     m_window.setRecordingTime(time);
-    if (TFrmArea* frame = m_sources.regionFrame())
+    if (RegionFrame* frame = m_sources.regionFrame())
         frame->ShowRecTime(time, true);
 }
 
@@ -255,7 +255,7 @@ void CaptureDispatcher::onRecordingEnded(const QString& failure)
     m_window.showPage(MainWindow::Page::Options);
     const QString zero = QStringLiteral("00:00:00");
     m_window.setRecordingTime(zero);
-    if (TFrmArea* frame = m_sources.regionFrame())
+    if (RegionFrame* frame = m_sources.regionFrame())
         frame->ShowRecTime(zero, false);
     m_state = State::Idle;
     // An encoder that failed early would otherwise leave the user believing a file was written.

@@ -11,7 +11,7 @@ class QTimer;
 class RecordingController;
 class Settings;
 class SourceWindows;
-class TCapture;
+class ScreenCapture;
 class TargetTable;
 class UserMessages;
 
@@ -73,7 +73,7 @@ private:
     RecordingController& m_recording;
     UserMessages& m_messages;
     std::unique_ptr<TargetTable> m_targets;
-    std::unique_ptr<TCapture> m_engine;
+    std::unique_ptr<ScreenCapture> m_engine;
     State m_state = State::Idle;
     QTimer* m_rest = nullptr;
 };

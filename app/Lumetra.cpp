@@ -11,7 +11,7 @@
 #include "UpdatePrompt.h"
 #include "UserMessages.h"
 #include "capture/CaptureSource.h"
-#include "capture/HotKey.h"
+#include "capture/HotKeyDialog.h"
 #include "platform/FolderDialog.h"
 #include "platform/InstanceChannel.h"
 #include "platform/InstanceProtocol.h"
@@ -133,8 +133,8 @@ void Lumetra::start()
     if (hasArgument(QStringLiteral("/start")))
         HideToTray(m_window.get());
     // May show a message (a hotkey another program holds) in a loop of its own.
-    m_hotKeys = new TFrmHotKey(m_window.get(), m_platform);
-    connect(m_hotKeys, &TFrmHotKey::hotKeyPressed, m_dispatcher.get(), &CaptureDispatcher::start);
+    m_hotKeys = new HotKeyDialog(m_window.get(), m_platform);
+    connect(m_hotKeys, &HotKeyDialog::hotKeyPressed, m_dispatcher.get(), &CaptureDispatcher::start);
     m_hotKeys->FormCreate();
     m_sourceWindows->createSizeDialog();
     onSourceActivated(m_window->source());
@@ -279,7 +279,7 @@ void Lumetra::askToQuit()
 
 void Lumetra::quit()
 {
-    if (m_recording->IsRecording()) {
+    if (m_recording->isRecording()) {
         m_messages->show(MessageIcon::Information, TranslateText(QStringLiteral("녹화중입니다.")));
         return;
     }

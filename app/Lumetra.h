@@ -14,7 +14,7 @@ class MainWindow;
 class Platform;
 class RecordingController;
 class SourceWindows;
-class TFrmHotKey;
+class HotKeyDialog;
 class TrayPresence;
 class UpdatePrompt;
 class UserMessages;
@@ -40,7 +40,7 @@ public:
     CaptureDispatcher& dispatcher() const { return *m_dispatcher; }
     RecordingController& recording() const { return *m_recording; }
     SourceWindows& sourceWindows() const { return *m_sourceWindows; }
-    TFrmHotKey* hotKeyWindow() const { return m_hotKeys; }
+    HotKeyDialog* hotKeyWindow() const { return m_hotKeys; }
 
     // Asks before quitting, as the menu's quit item does.
     void askToQuit();
@@ -82,5 +82,5 @@ private:
     CommandHandler* m_commands = nullptr;
     TrayPresence* m_tray = nullptr;
     // A child of the main window.
-    TFrmHotKey* m_hotKeys = nullptr;
+    HotKeyDialog* m_hotKeys = nullptr;
 };

@@ -12,7 +12,7 @@ RecordingController::RecordingController(ScreenSource& screen, MessageBoxes& mes
 RecordingController::~RecordingController() = default;
 
 void RecordingController::start(
-    const ScreenRecorder::Options& options, TCapture& capture, std::function<QRect()> region)
+    const ScreenRecorder::Options& options, ScreenCapture& capture, std::function<QRect()> region)
 {
     auto recorder = std::make_unique<ScreenRecorder>(m_screen, &m_messages);
     recorder->setOptions(options);
@@ -24,12 +24,12 @@ void RecordingController::start(
     m_ticks->start();
 }
 
-bool RecordingController::IsRecording() const
+bool RecordingController::isRecording() const
 {
     return m_recorder != nullptr;
 }
 
-void RecordingController::RecordStop()
+void RecordingController::stopRecording()
 {
     if (m_recorder)
         m_recorder->stop();

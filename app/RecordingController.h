@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/Area.h"
+#include "capture/RegionFrame.h"
 #include "recording/ScreenRecorder.h"
 
 #include <QObject>
@@ -11,7 +11,7 @@
 class MessageBoxes;
 class QTimer;
 class ScreenSource;
-class TCapture;
+class ScreenCapture;
 
 // One screen recording at a time: started and stopped by the capture command, followed ten times a
 // second until the encoder has ended, whatever ended it (a stop, the time limit, a failure).
@@ -26,10 +26,10 @@ public:
     // Records the region `region` gives, copied through `capture`, or the monitor under the pointer when
     // `region` is empty. Blocks while the encoder lists the sound sources, when sound is wanted. Throws an
     // Exception when the recording cannot start; nothing then runs.
-    void start(const ScreenRecorder::Options& options, TCapture& capture, std::function<QRect()> region);
-    bool IsRecording() const override;
+    void start(const ScreenRecorder::Options& options, ScreenCapture& capture, std::function<QRect()> region);
+    bool isRecording() const override;
     // Asks the encoder to finish; `ended` follows once it has written the file.
-    void RecordStop() override;
+    void stopRecording() override;
     // The session is ending: finishes the file, waiting a few seconds at most, without `ended`.
     void finishNow();
 

@@ -1,10 +1,10 @@
 #include "SourceWindows.h"
 
 #include "UserMessages.h"
-#include "capture/Area.h"
 #include "capture/CaptureSource.h"
-#include "capture/Line.h"
-#include "capture/Size.h"
+#include "capture/RegionFrame.h"
+#include "capture/RegionSizeDialog.h"
+#include "capture/WindowOutline.h"
 #include "webpage/WebPageWindow.h"
 
 SourceWindows::SourceWindows(
@@ -22,7 +22,7 @@ SourceWindows::~SourceWindows()
 
 void SourceWindows::createSizeDialog()
 {
-    m_sizes = new TFrmSize(m_owner);
+    m_sizes = new RegionSizeDialog(m_owner);
     m_sizes->FormCreate();
 }
 
@@ -40,14 +40,14 @@ bool SourceWindows::showFor(int source)
     switch (source) {
     case csRegion:
         if (!m_region) {
-            m_region = new TFrmArea(m_owner, m_screen, m_sizes, m_recording);
-            connect(m_region, &TFrmArea::ClosedByUser, this, &SourceWindows::closedByUser);
+            m_region = new RegionFrame(m_owner, m_screen, m_sizes, m_recording);
+            connect(m_region, &RegionFrame::ClosedByUser, this, &SourceWindows::closedByUser);
             m_region->FormCreate();
         }
         m_region->show();
         return true;
     case csWindowControl:
-        m_outline = new TFrmLine(m_screen, m_owner);
+        m_outline = new WindowOutline(m_screen, m_owner);
         m_outline->show();
         return true;
     case csWebPage:

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/Area.h"
-#include "capture/Line.h"
-#include "capture/Size.h"
+#include "capture/RegionFrame.h"
+#include "capture/RegionSizeDialog.h"
+#include "capture/WindowOutline.h"
 #include "webpage/WebPageWindow.h"
 
 #include <QList>
@@ -34,7 +34,7 @@ public:
 
     // The region frame's inner rectangle in root coordinates; empty without a frame.
     QRect regionRect() const;
-    TFrmArea* regionFrame() const { return m_region; }
+    RegionFrame* regionFrame() const { return m_region; }
     WebPageWindow* webPage() const { return m_webPage; }
     // The windows that exist, for work that applies to all of them (translation).
     QList<QWidget*> windows() const;
@@ -50,10 +50,10 @@ private:
     RecordingControl& m_recording;
     UserMessages& m_messages;
     QWidget* m_owner;
-    QPointer<TFrmSize> m_sizes;
-    QPointer<TFrmArea> m_region;
+    QPointer<RegionSizeDialog> m_sizes;
+    QPointer<RegionFrame> m_region;
     // Closes itself (delete on close) when a capture starts.
-    QPointer<TFrmLine> m_outline;
+    QPointer<WindowOutline> m_outline;
     // No owner window: it stands beside the main window, which may be hidden in the tray. Frees itself
     // when it closes.
     QPointer<WebPageWindow> m_webPage;

@@ -1,7 +1,7 @@
 // The drag overlay's picture after one mouse move of a drag in progress on a 3840 x 2160 desk: the
 // overlay's own update against a recomposition of the whole screen from the frozen picture.
 
-#include "capture/Drag.h"
+#include "capture/DragSelector.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QApplication>
@@ -42,7 +42,8 @@ void BM_FullRecomposition(benchmark::State& state)
     const QImage screen = deskPicture().convertToFormat(QImage::Format_RGB888);
     int step = 0;
     for (auto _ : state) {
-        const QImage picture = TFrmDrag::ComposeFull(screen, TFrmDrag::NormalizedRect(Start, corner(step++)));
+        const QImage picture
+            = DragSelector::ComposeFull(screen, DragSelector::NormalizedRect(Start, corner(step++)));
         benchmark::DoNotOptimize(picture.constBits());
     }
 }
@@ -53,11 +54,11 @@ void BM_FullRecompositionWithTable(benchmark::State& state)
     const QImage screen = deskPicture().convertToFormat(QImage::Format_RGB888);
     std::array<quint8, 256> table {};
     for (int c = 0; c < 256; ++c)
-        table[c] = TFrmDrag::Darken(quint8(c));
+        table[c] = DragSelector::Darken(quint8(c));
     QImage picture(screen.size(), QImage::Format_RGB888);
     int step = 0;
     for (auto _ : state) {
-        const QRect selection = TFrmDrag::NormalizedRect(Start, corner(step++));
+        const QRect selection = DragSelector::NormalizedRect(Start, corner(step++));
         for (int y = 0; y < Height; ++y) {
             const quint8* in = screen.constScanLine(y);
             quint8* out = picture.scanLine(y);
@@ -75,7 +76,7 @@ void BM_OverlayMove(benchmark::State& state)
 {
     FakePlatform platform;
     platform.fakeScreen.setDesktop(deskPicture());
-    TFrmDrag overlay(platform, nullptr);
+    DragSelector overlay(platform, nullptr);
     overlay.setAttribute(Qt::WA_DeleteOnClose, false);
     QImage bitmap;
     QRect rect;
@@ -85,14 +86,14 @@ void BM_OverlayMove(benchmark::State& state)
         return;
     }
     int step = 0;
-    overlay.SetSelection(TFrmDrag::NormalizedRect(Start, corner(step++)));
+    overlay.SetSelection(DragSelector::NormalizedRect(Start, corner(step++)));
     for (auto _ : state) {
-        overlay.SetSelection(TFrmDrag::NormalizedRect(Start, corner(step++)));
+        overlay.SetSelection(DragSelector::NormalizedRect(Start, corner(step++)));
         benchmark::DoNotOptimize(overlay.Picture().constBits());
     }
     // Figures for a different picture would mean nothing.
-    const QImage reference
-        = TFrmDrag::ComposeFull(deskPicture(), overlay.CaptureRect()).convertToFormat(QImage::Format_RGB32);
+    const QImage reference = DragSelector::ComposeFull(deskPicture(), overlay.CaptureRect())
+                                 .convertToFormat(QImage::Format_RGB32);
     state.counters["identical"] = overlay.Picture() == reference ? 1 : 0;
     if (overlay.Picture() != reference)
         state.SkipWithError("the overlay's picture differs from a full recomposition");

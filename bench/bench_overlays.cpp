@@ -8,8 +8,8 @@
 #include "TestProgram.h"
 #include "XDesk.h"
 #include "capture/CaptureSource.h"
-#include "capture/Drag.h"
-#include "capture/Line.h"
+#include "capture/DragSelector.h"
+#include "capture/WindowOutline.h"
 #include "platform/Platform.h"
 #include "platform/ScreenSource.h"
 
@@ -118,7 +118,7 @@ void overlayShown(Platform& platform, TestHome& home, int runs)
                 return;
             shown = darkened ? double(timer.nsecsElapsed()) / 1e6 : 1e9;
             for (QWidget* window : QApplication::topLevelWidgets()) {
-                if (auto drag = qobject_cast<TFrmDrag*>(window); drag && drag->isVisible())
+                if (auto drag = qobject_cast<DragSelector*>(window); drag && drag->isVisible())
                     QTest::keyClick(drag, Qt::Key_Escape);
             }
         });
@@ -151,7 +151,7 @@ void outlineAtRest(Platform& platform, int seconds)
     target.show();
     (void)QTest::qWaitForWindowExposed(&target);
     QCursor::setPos(1400, 1000);
-    auto line = new TFrmLine(platform.screen(), &main);
+    auto line = new WindowOutline(platform.screen(), &main);
     line->show();
     QTest::qWait(1000);
 

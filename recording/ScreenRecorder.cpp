@@ -1,7 +1,7 @@
 #include "ScreenRecorder.h"
 
 #include "FramePipe.h"
-#include "capture/Capture.h"
+#include "capture/ScreenCapture.h"
 #include "support/Q.Strings.h"
 
 #include <QCoreApplication>
@@ -178,10 +178,10 @@ QString ScreenRecorder::findAudioSource()
 
 QRect ScreenRecorder::monitorUnderCursor() const
 {
-    return TCapture::NearestMonitor(m_screen.monitors(), m_screen.cursorPos());
+    return ScreenCapture::NearestMonitor(m_screen.monitors(), m_screen.cursorPos());
 }
 
-void ScreenRecorder::start(TCapture& capture, RegionSource rect)
+void ScreenRecorder::start(ScreenCapture& capture, RegionSource rect)
 {
     m_running = true;
     m_capture = &capture;

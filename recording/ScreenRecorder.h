@@ -13,7 +13,7 @@
 class MessageBoxes;
 class QTimer;
 class ScreenSource;
-class TCapture;
+class ScreenCapture;
 class FramePipe;
 
 // The screen rectangle to record, asked for anew at every frame.
@@ -82,7 +82,7 @@ public:
     QString findAudioSource();
     // Records the region `rect` gives, copied through `capture` (whose pointer setting follows the options).
     // Throws an Exception when the frame pipe cannot be set up.
-    void start(TCapture& capture, RegionSource rect);
+    void start(ScreenCapture& capture, RegionSource rect);
     // Records the monitor under the pointer.
     void start();
     // Asks the encoder to finish; isRunning() turns false once it has written the file and ended.
@@ -116,7 +116,7 @@ private:
     MessageBoxes* m_messages;
     Options m_options;
     std::unique_ptr<ProcessRunner> m_encoder;
-    TCapture* m_capture = nullptr;
+    ScreenCapture* m_capture = nullptr;
     QTimer* m_frameTimer = nullptr;
     QString m_audioSource;
     QString m_recordedTime;

@@ -1,4 +1,4 @@
-#include "capture/Capture.h"
+#include "capture/ScreenCapture.h"
 #include "platform/fake/FakePlatform.h"
 #include "recording/ScreenRecorder.h"
 
@@ -285,7 +285,7 @@ void TestScreenRecorder::regionFramesReachTheEncoder()
         for (int x = 0; x < 100; ++x)
             desk.setPixel(x, y, qRgb(x, y, 7));
     screen.setDesktop(desk);
-    TCapture capture(screen);
+    ScreenCapture capture(screen);
     ScreenRecorder recorder(screen, nullptr);
     ScreenRecorder::Options options;
     options.encoder = encoder;

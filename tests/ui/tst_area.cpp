@@ -1,9 +1,9 @@
 #include "TestHome.h"
 #include "TestMain.h"
 #include "TestProgram.h"
-#include "capture/Area.h"
 #include "capture/CaptureSource.h"
-#include "capture/Size.h"
+#include "capture/RegionFrame.h"
+#include "capture/RegionSizeDialog.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/SettingsStore.h"
 
@@ -96,8 +96,8 @@ private slots:
     void regionCaptureTakesTheHole();
 
 private:
-    TFrmArea* openFrame();
-    TFrmSize* sizes() const { return m_program->window().findChild<TFrmSize*>(); }
+    RegionFrame* openFrame();
+    RegionSizeDialog* sizes() const { return m_program->window().findChild<RegionSizeDialog*>(); }
 
     std::unique_ptr<TestHome> m_home;
     std::unique_ptr<FakePlatform> m_platform;
@@ -125,7 +125,7 @@ void TestArea::cleanup()
     m_platform.reset();
 }
 
-TFrmArea* TestArea::openFrame()
+RegionFrame* TestArea::openFrame()
 {
     m_program = std::make_unique<TestProgram>(*m_platform);
     m_program->start();
@@ -135,7 +135,7 @@ TFrmArea* TestArea::openFrame()
 
 void TestArea::geometryOfTheSmallestPreset()
 {
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     QVERIFY(frame && frame->isVisible());
     const int Hh = frame->HeaderHeight();
     QCOMPARE(Hh, 25);
@@ -173,7 +173,7 @@ void TestArea::headerPanelsByWidth()
     QFETCH(bool, rec);
     QFETCH(bool, close);
     QFETCH(bool, size);
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     frame->SetSize(width - 12, 100, 0);
     QCOMPARE(frame->width(), width);
     QCOMPARE(frame->PnlRec->isVisible(), rec);
@@ -183,7 +183,7 @@ void TestArea::headerPanelsByWidth()
 
 void TestArea::pulseSequence()
 {
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     frame->TmrColor->stop();
     QList<int> percents;
     for (int tick = 0; tick < 37; ++tick) {
@@ -191,13 +191,13 @@ void TestArea::pulseSequence()
         percents.append(percent);
         frame->TmrColorTimer();
         const QColor shown = frame->ShpBack->palette().color(QPalette::Window);
-        QCOMPARE(shown, TFrmArea::DarkenColor(QColor(255, 0, 0), percent));
+        QCOMPARE(shown, RegionFrame::DarkenColor(QColor(255, 0, 0), percent));
     }
     const QList<int> cycle { 0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 40, 35, 30, 25, 20, 15, 10, 5 };
     QCOMPARE(percents, cycle + cycle + QList<int> { 0 });
     // The darkest point: 255 less 45 % rounded to nearest (114.75 becomes 115).
-    QCOMPARE(TFrmArea::DarkenColor(QColor(255, 0, 0), 45), QColor(140, 0, 0));
-    QCOMPARE(TFrmArea::DarkenColor(QColor(10, 255, 1), 5), QColor(9, 242, 1));
+    QCOMPARE(RegionFrame::DarkenColor(QColor(255, 0, 0), 45), QColor(140, 0, 0));
+    QCOMPARE(RegionFrame::DarkenColor(QColor(10, 255, 1), 5), QColor(9, 242, 1));
     // The pulse runs only while the frame is shown.
     QVERIFY(!frame->TmrColor->isActive());
     frame->hide();
@@ -209,7 +209,7 @@ void TestArea::pulseSequence()
 
 void TestArea::keyboardMovesAndResizes()
 {
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     frame->SetSize(64, 64, 0);
     QTRY_COMPARE(readPlacement().width, 64);
     const QPoint start = frame->pos();
@@ -266,7 +266,7 @@ void TestArea::storedPlacement()
     QFETCH(Placement, stored);
     QFETCH(bool, kept);
     storePlacement(stored);
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     // The fallback is centred on the primary monitor.
     const Placement expected
         = kept ? stored : Placement { 1280 + (1920 - 480) / 2, (1080 - 360) / 2, 480, 360 };
@@ -296,7 +296,7 @@ void TestArea::presetsFromTheStore()
         config.writeInteger(QStringLiteral("width_2"), width);
         config.writeInteger(QStringLiteral("height_2"), height);
     }
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     QCOMPARE(frame->PopSize_2->text(), caption);
     QCOMPARE(QStringLiteral("%1x%2").arg(sizes()->EditWidth_2->value()).arg(sizes()->EditHeight_2->value()),
         caption);
@@ -307,8 +307,8 @@ void TestArea::presetsFromTheStore()
 
 void TestArea::presetMenuUsesTheFieldsAndApplyRenames()
 {
-    TFrmArea* frame = openFrame();
-    TFrmSize* sizes = this->sizes();
+    RegionFrame* frame = openFrame();
+    RegionSizeDialog* sizes = this->sizes();
     sizes->EditWidth_3->setValue(500);
     frame->PopSize_3->trigger();
     QCOMPARE(frame->GetRect().size(), QSize(500, 480));
@@ -364,7 +364,7 @@ void TestArea::sizeFields()
 
 void TestArea::closeButtonHideAndSourceChange()
 {
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     QTRY_VERIFY(readPlacement().left >= 0);
     QCOMPARE(SettingsStore().readInteger(QStringLiteral("area"), -1), 1);
 
@@ -398,7 +398,7 @@ void TestArea::closeButtonHideAndSourceChange()
 
 void TestArea::hitTest_data()
 {
-    using Hit = TFrmArea::Hit;
+    using Hit = RegionFrame::Hit;
     QTest::addColumn<QPoint>("point");
     QTest::addColumn<bool>("recording");
     QTest::addColumn<int>("hit");
@@ -423,13 +423,13 @@ void TestArea::hitTest()
     QFETCH(QPoint, point);
     QFETCH(bool, recording);
     QFETCH(int, hit);
-    QCOMPARE(int(TFrmArea::HitTest(point, QSize(200, 125), 25, recording)), hit);
+    QCOMPARE(int(RegionFrame::HitTest(point, QSize(200, 125), 25, recording)), hit);
 }
 
 void TestArea::borderAndHeaderDragWithTheMouse()
 {
     // The offscreen platform has no window manager to take the drag, so the frame follows the mouse itself.
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     frame->SetSize(300, 200, 0);
     const QRect start = frame->geometry();
     const QPoint edge(frame->width() - 2, 100);
@@ -456,7 +456,7 @@ void TestArea::borderAndHeaderDragWithTheMouse()
 
 void TestArea::regionCaptureTakesTheHole()
 {
-    TFrmArea* frame = openFrame();
+    RegionFrame* frame = openFrame();
     frame->SetMove(1400, 300);
     frame->SetSize(320, 240, 0);
     m_program->settings().setSaveFolder(m_home->desktop);

@@ -2,8 +2,8 @@
 #include "TestMain.h"
 #include "TestProgram.h"
 #include "app/CommandHandler.h"
-#include "capture/Capture.h"
 #include "capture/CaptureSource.h"
+#include "capture/ScreenCapture.h"
 #include "platform/InstanceProtocol.h"
 #include "targets/Targets.h"
 
@@ -148,7 +148,7 @@ void TestDispatch::nearestMonitor()
     QFETCH(QRect, expected);
     const QList<Monitor> monitors { Monitor { QRect(1280, 0, 1920, 1080), true, {} },
         Monitor { QRect(0, 0, 1280, 1024), false, {} } };
-    QCOMPARE(TCapture::NearestMonitor(monitors, point), expected);
+    QCOMPARE(ScreenCapture::NearestMonitor(monitors, point), expected);
 }
 
 void TestDispatch::pointerIsPaintedOnlyWhenChosen()
@@ -224,7 +224,7 @@ void TestDispatch::refusedCombinations()
             QVERIFY(message.text != Refused);
     }
     QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
-    QVERIFY(!m_program->program().recording().IsRecording());
+    QVERIFY(!m_program->program().recording().isRecording());
     QVERIFY(savedFiles().isEmpty());
 }
 
@@ -305,7 +305,7 @@ void TestDispatch::missingEncoderSaysSoWhenChosen()
     QCOMPARE(m_platform->fakeSound.plays, 0);
     QCOMPARE(m_platform->fakeScreen.copyCount(), 0);
     QCOMPARE(m_program->state(), CaptureDispatcher::State::Idle);
-    QVERIFY(!m_program->program().recording().IsRecording());
+    QVERIFY(!m_program->program().recording().isRecording());
     QVERIFY(savedFiles().isEmpty());
 }
 

@@ -2,7 +2,7 @@
 #include "TestMain.h"
 #include "TestProgram.h"
 #include "capture/CaptureSource.h"
-#include "capture/Drag.h"
+#include "capture/DragSelector.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QAction>
@@ -35,13 +35,13 @@ QImage rgb888(const QImage& image)
 // The reference picture in the format the overlay shows.
 QImage composed(const QImage& screen, const QRect& selection)
 {
-    return TFrmDrag::ComposeFull(screen, selection).convertToFormat(QImage::Format_RGB32);
+    return DragSelector::ComposeFull(screen, selection).convertToFormat(QImage::Format_RGB32);
 }
 
-TFrmDrag* openOverlay()
+DragSelector* openOverlay()
 {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto drag = qobject_cast<TFrmDrag*>(window); drag && drag->isVisible())
+        if (auto drag = qobject_cast<DragSelector*>(window); drag && drag->isVisible())
             return drag;
     }
     return nullptr;
@@ -49,14 +49,14 @@ TFrmDrag* openOverlay()
 
 // Runs `steps` inside the overlay's modal loop once it is on screen. An overlay still open afterwards (a
 // failed step) is cancelled, so that a failure cannot hang the test.
-void whenShown(std::function<void(TFrmDrag*)> steps)
+void whenShown(std::function<void(DragSelector*)> steps)
 {
     QTimer::singleShot(0, [steps = std::move(steps)] {
         [&steps] {
             QTRY_VERIFY(openOverlay());
             steps(openOverlay());
         }();
-        if (TFrmDrag* left = openOverlay())
+        if (DragSelector* left = openOverlay())
             QTest::keyClick(left, Qt::Key_Escape);
     });
 }
@@ -135,7 +135,7 @@ void TestDrag::normalizedRect()
     QFETCH(QPoint, from);
     QFETCH(QPoint, to);
     QFETCH(QRect, expected);
-    const QRect rect = TFrmDrag::NormalizedRect(from, to);
+    const QRect rect = DragSelector::NormalizedRect(from, to);
     QCOMPARE(rect, expected);
 }
 
@@ -154,15 +154,15 @@ void TestDrag::darkening()
 {
     QFETCH(int, value);
     QFETCH(int, darkened);
-    QCOMPARE(int(TFrmDrag::Darken(quint8(value))), darkened);
+    QCOMPARE(int(DragSelector::Darken(quint8(value))), darkened);
     QImage one(1, 1, QImage::Format_RGB32);
     one.fill(qRgb(value, value, value));
-    QCOMPARE(TFrmDrag::ComposeFull(one, QRect()).pixel(0, 0), qRgb(darkened, darkened, darkened));
+    QCOMPARE(DragSelector::ComposeFull(one, QRect()).pixel(0, 0), qRgb(darkened, darkened, darkened));
 }
 
 void TestDrag::pictureMatchesAFullRecomposition()
 {
-    TFrmDrag overlay(*m_platform, nullptr);
+    DragSelector overlay(*m_platform, nullptr);
     overlay.setAttribute(Qt::WA_DeleteOnClose, false);
     QImage bitmap;
     QRect rect;
@@ -204,10 +204,10 @@ void TestDrag::selectionAcrossMonitorsAndOffTheEdge()
         m_platform->fakeScreen.setCursor(c.expected.center(), arrow);
         QImage bitmap(5, 5, QImage::Format_RGB32);
         QRect rect;
-        auto overlay = new TFrmDrag(*m_platform, nullptr);
+        auto overlay = new DragSelector(*m_platform, nullptr);
         overlay->Capture(bitmap, rect);
         QVERIFY(bitmap.isNull());
-        whenShown([&](TFrmDrag* shown) {
+        whenShown([&](DragSelector* shown) {
             drag(shown, c.from, c.to);
             // The desk changes after the overlay opened: the result is the frozen picture.
             QImage changed = deskPicture();
@@ -226,9 +226,9 @@ void TestDrag::clickWithoutMovementKeepsTheOverlayOpen()
 {
     QImage bitmap;
     QRect rect;
-    QPointer overlay = new TFrmDrag(*m_platform, nullptr);
+    QPointer overlay = new DragSelector(*m_platform, nullptr);
     overlay->Capture(bitmap, rect);
-    whenShown([&](TFrmDrag* shown) {
+    whenShown([&](DragSelector* shown) {
         QTest::mouseClick(shown, Qt::LeftButton, {}, QPoint(400, 400));
         QTest::mousePress(shown, Qt::LeftButton, {}, QPoint(400, 400));
         QTest::mouseMove(shown, QPoint(400, 600));
@@ -248,9 +248,9 @@ void TestDrag::rightButtonIsIgnored()
 {
     QImage bitmap;
     QRect rect;
-    auto overlay = new TFrmDrag(*m_platform, nullptr);
+    auto overlay = new DragSelector(*m_platform, nullptr);
     overlay->Capture(bitmap, rect);
-    whenShown([&](TFrmDrag* shown) {
+    whenShown([&](DragSelector* shown) {
         QTest::mousePress(shown, Qt::RightButton, {}, QPoint(10, 10));
         QTest::mouseMove(shown, QPoint(200, 200));
         QTest::mouseRelease(shown, Qt::RightButton, {}, QPoint(200, 200));
@@ -272,9 +272,9 @@ void TestDrag::escapeCancels()
 {
     QImage bitmap;
     QRect rect;
-    auto overlay = new TFrmDrag(*m_platform, nullptr);
+    auto overlay = new DragSelector(*m_platform, nullptr);
     overlay->Capture(bitmap, rect);
-    whenShown([&](TFrmDrag* shown) {
+    whenShown([&](DragSelector* shown) {
         QTest::mousePress(shown, Qt::LeftButton, {}, QPoint(10, 10));
         QTest::mouseMove(shown, QPoint(200, 200));
         // Other keys change nothing; Enter in particular does not end the selection.
@@ -291,10 +291,10 @@ void TestDrag::anotherProgramBecomingActiveCancels()
 {
     QImage bitmap;
     QRect rect;
-    auto overlay = new TFrmDrag(*m_platform, nullptr);
+    auto overlay = new DragSelector(*m_platform, nullptr);
     overlay->Capture(bitmap, rect);
     FakeScreen& screen = m_platform->fakeScreen;
-    whenShown([&](TFrmDrag* shown) {
+    whenShown([&](DragSelector* shown) {
         // Before the overlay has had the focus, another active program is what it came from.
         screen.setActiveWindow(0x5000001);
         shown->TmrActiveTimer();
@@ -327,7 +327,7 @@ void TestDrag::dispatchSavesTheSelectionAndSoundsAfterIt()
     program.click(QStringLiteral("ChkSound2"));
     if (!program.checked(QStringLiteral("ChkMouse")))
         program.click(QStringLiteral("ChkMouse"));
-    whenShown([&](TFrmDrag* shown) {
+    whenShown([&](DragSelector* shown) {
         // The sound comes once the selection is made, not when the overlay opens.
         QCOMPARE(m_platform->fakeSound.plays, 0);
         QCOMPARE(program.state(), CaptureDispatcher::State::Capturing);
@@ -353,7 +353,7 @@ void TestDrag::cancelledDragWritesAndSoundsNothing()
     const QStringList before = QDir(m_home->desktop).entryList(QDir::Files);
     for (const QString& sound : { QStringLiteral("ChkSound2"), QStringLiteral("ChkSound3") }) {
         program.click(sound);
-        whenShown([](TFrmDrag* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
+        whenShown([](DragSelector* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
         program.capture();
         QCOMPARE(program.state(), CaptureDispatcher::State::Idle);
     }

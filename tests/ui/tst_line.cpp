@@ -2,7 +2,7 @@
 #include "TestMain.h"
 #include "TestProgram.h"
 #include "capture/CaptureSource.h"
-#include "capture/Line.h"
+#include "capture/WindowOutline.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QComboBox>
@@ -90,18 +90,18 @@ void TestLine::cleanup()
 
 void TestLine::dashRule()
 {
-    TFrmLine line(m_platform->fakeScreen, m_main.get());
-    QCOMPARE(TFrmLine::DashPhase(), quint8(0));
+    WindowOutline line(m_platform->fakeScreen, m_main.get());
+    QCOMPARE(WindowOutline::DashPhase(), quint8(0));
     QString pattern;
     for (int i = 0; i < 16; ++i)
-        pattern += black(TFrmLine::DashColor()) ? QLatin1Char('B') : QLatin1Char('W');
+        pattern += black(WindowOutline::DashColor()) ? QLatin1Char('B') : QLatin1Char('W');
     QCOMPARE(pattern, QStringLiteral("BBBBBWWWBBBBBWWW"));
-    QCOMPARE(TFrmLine::DashPhase(), quint8(128));
+    QCOMPARE(WindowOutline::DashPhase(), quint8(128));
 }
 
 void TestLine::dashesRunOnAcrossCornersAndRedraws()
 {
-    TFrmLine line(m_platform->fakeScreen, m_main.get());
+    WindowOutline line(m_platform->fakeScreen, m_main.get());
     line.setAttribute(Qt::WA_DeleteOnClose, false);
     line.resize(10, 7);
     const QList<QPoint> points = walk(line.size());
@@ -144,7 +144,7 @@ void TestLine::followsThePointerOneOutside()
     QFETCH(QRect, outline);
     m_platform->fakeScreen.addWindow(0x100, window);
     m_platform->fakeScreen.setCursor(window.topLeft() + QPoint(window.width() / 2, window.height() / 2));
-    TFrmLine line(m_platform->fakeScreen, m_main.get());
+    WindowOutline line(m_platform->fakeScreen, m_main.get());
     line.show();
     QCOMPARE(line.geometry(), outline);
     // The ring is all there is of it: the inside belongs to the windows beneath.
@@ -164,7 +164,7 @@ void TestLine::ringItselfShowsTheMainWindow()
 {
     m_platform->fakeScreen.addWindow(WindowHandle(m_main->winId()), m_main->geometry());
     m_platform->fakeScreen.addWindow(0x100, QRect(100, 100, 200, 150));
-    TFrmLine line(m_platform->fakeScreen, m_main.get());
+    WindowOutline line(m_platform->fakeScreen, m_main.get());
     line.setAttribute(Qt::WA_DeleteOnClose, false);
     m_platform->fakeScreen.setCursor(QPoint(150, 150));
     line.Timer1Timer();
@@ -179,7 +179,7 @@ void TestLine::keepsItsPlaceWithoutAWindow()
 {
     m_platform->fakeScreen.addWindow(0x100, QRect(100, 100, 200, 150));
     m_platform->fakeScreen.setCursor(QPoint(150, 150));
-    TFrmLine line(m_platform->fakeScreen, m_main.get());
+    WindowOutline line(m_platform->fakeScreen, m_main.get());
     line.Timer1Timer();
     // The outlined window closes; nothing lies under the pointer any more.
     m_platform->fakeScreen.removeWindow(0x100);
@@ -200,15 +200,15 @@ void TestLine::redrawsEveryEleventhTick()
 {
     m_platform->fakeScreen.addWindow(0x100, QRect(100, 100, 20, 20));
     m_platform->fakeScreen.setCursor(QPoint(110, 110));
-    TFrmLine line(m_platform->fakeScreen, m_main.get());
+    WindowOutline line(m_platform->fakeScreen, m_main.get());
     for (int round = 0; round < 2; ++round) {
-        const quint8 phase = TFrmLine::DashPhase();
+        const quint8 phase = WindowOutline::DashPhase();
         for (int tick = 0; tick < 10; ++tick) {
             line.Timer1Timer();
-            QCOMPARE(TFrmLine::DashPhase(), phase);
+            QCOMPARE(WindowOutline::DashPhase(), phase);
         }
         line.Timer1Timer();
-        QVERIFY(TFrmLine::DashPhase() != phase);
+        QVERIFY(WindowOutline::DashPhase() != phase);
         QCOMPARE(line.Delay, 0);
     }
 }
@@ -218,23 +218,23 @@ void TestLine::sourceListCreatesAndFreesIt()
     TestProgram program(*m_platform);
     program.start();
     // A closed outline lingers until the event loop frees it: the one on the screen is the one that counts.
-    const auto shownOutline = [&program]() -> TFrmLine* {
-        for (TFrmLine* line : program.window().findChildren<TFrmLine*>()) {
+    const auto shownOutline = [&program]() -> WindowOutline* {
+        for (WindowOutline* line : program.window().findChildren<WindowOutline*>()) {
             if (line->isVisible())
                 return line;
         }
         return nullptr;
     };
     program.chooseSource(csWindowControl);
-    QPointer<TFrmLine> first = shownOutline();
+    QPointer<WindowOutline> first = shownOutline();
     QVERIFY(first && first->Timer1->isActive());
-    TFrmLine::DashColor();
+    WindowOutline::DashColor();
 
     // The same source chosen again: a new outline, with the dash phase from the start.
     program.chooseSource(csWindowControl);
-    QPointer<TFrmLine> second = shownOutline();
+    QPointer<WindowOutline> second = shownOutline();
     QVERIFY(second && second != first);
-    QCOMPARE(TFrmLine::DashPhase(), quint8(0));
+    QCOMPARE(WindowOutline::DashPhase(), quint8(0));
     QTRY_VERIFY(first.isNull());
 
     program.chooseSource(csFullScreen);

@@ -1,7 +1,7 @@
 #include "TestHome.h"
 #include "TestMain.h"
 #include "TestProgram.h"
-#include "capture/HotKey.h"
+#include "capture/HotKeyDialog.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/Q.AutoStart.h"
 
@@ -105,7 +105,7 @@ void TestResident::startProgram()
             return;
         // The dialog opens right after this box; take note of it and leave it with Cancel.
         QTimer::singleShot(0, this, [this] {
-            TFrmHotKey* dialog = m_program->program().hotKeyWindow();
+            HotKeyDialog* dialog = m_program->program().hotKeyWindow();
             m_dialogWasModal = dialog && dialog->isVisible() && dialog->isModal();
             if (dialog)
                 dialog->BtnNo->click();
@@ -153,7 +153,7 @@ void TestResident::storedHotKey()
     if (stored >= 0)
         storeHotKey(stored);
     startProgram();
-    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
+    HotKeyDialog* dialog = m_program->program().hotKeyWindow();
     QVERIFY(dialog);
     // A child of the main window: translated with it, and gone with it.
     QCOMPARE(dialog->parentWidget(), &m_program->window());
@@ -224,7 +224,7 @@ void TestResident::okStoresTheChosenKey()
     QFETCH(quint32, grabModifiers);
     QFETCH(quint32, grabKey);
     startProgram();
-    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
+    HotKeyDialog* dialog = m_program->program().hotKeyWindow();
     dialog->show();
     dialog->ChkHotKey->setCurrentIndex(dialog->ChkHotKey->findText(entry));
     dialog->ChkShift->setChecked(modifiers.contains(QLatin1String("shift")));
@@ -242,7 +242,7 @@ void TestResident::okWhenTheKeyIsTaken()
 {
     startProgram();
     m_platform->fakeHotKeys.heldElsewhere = { Key { HotKeys::ModControl, 'A' } };
-    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
+    HotKeyDialog* dialog = m_program->program().hotKeyWindow();
     dialog->show();
     dialog->ChkHotKey->setCurrentIndex(dialog->ChkHotKey->findText(QStringLiteral("A")));
     dialog->ChkCtrl->setChecked(true);
@@ -267,7 +267,7 @@ void TestResident::okWithoutAKeyIsRefused()
 {
     storeHotKey(0x2020); // Shift+Space: registered, but not among the entries
     startProgram();
-    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
+    HotKeyDialog* dialog = m_program->program().hotKeyWindow();
     dialog->show();
     const int attempts = m_platform->fakeHotKeys.attempts;
     dialog->BtnYes->click();
@@ -286,7 +286,7 @@ void TestResident::okWithoutAKeyIsRefused()
 void TestResident::cancelWhenTheStoredKeyIsTaken()
 {
     startProgram();
-    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
+    HotKeyDialog* dialog = m_program->program().hotKeyWindow();
     dialog->show();
     m_platform->fakeHotKeys.unregisterHotKey(dialog->HotKeyID);
     m_platform->fakeHotKeys.heldElsewhere = { Key { 0, 0x2C } };
@@ -300,7 +300,7 @@ void TestResident::cancelWhenTheStoredKeyIsTaken()
 void TestResident::dialogActionTwiceOpensOneDialog()
 {
     startProgram();
-    TFrmHotKey* dialog = m_program->program().hotKeyWindow();
+    HotKeyDialog* dialog = m_program->program().hotKeyWindow();
     int nestedReturned = 0;
     QTimer::singleShot(0, this, [&] {
         QVERIFY(dialog->isVisible());

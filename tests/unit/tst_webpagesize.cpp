@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "capture/Capture.h"
+#include "capture/ScreenCapture.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QImage>
@@ -83,7 +83,7 @@ void TestWebPageSize::wholePageSize()
 {
     QFETCH(WebPageSizes, sizes);
     QFETCH(QSize, expected);
-    QCOMPARE(TCapture::WholePageSize(sizes, 2, 15), expected);
+    QCOMPARE(ScreenCapture::WholePageSize(sizes, 2, 15), expected);
 }
 
 void TestWebPageSize::pictureLeavesTheScrollBarRoomOut_data()
@@ -114,7 +114,7 @@ void TestWebPageSize::pictureLeavesTheScrollBarRoomOut()
     QFETCH(QSize, picture);
     QFETCH(QString, error);
     FakeScreen screen;
-    TCapture capture(screen);
+    ScreenCapture capture(screen);
     SizedBrowser browser(sizes);
     QImage bitmap(5, 5, QImage::Format_RGB32);
     QString reason;

@@ -1,7 +1,7 @@
 #include "PictureWindow.h"
 #include "TestHome.h"
 #include "TestMain.h"
-#include "capture/Drag.h"
+#include "capture/DragSelector.h"
 #include "platform/Platform.h"
 #include "platform/ScreenSource.h"
 
@@ -25,10 +25,10 @@ QImage pattern(QSize size)
     return image;
 }
 
-TFrmDrag* openOverlay()
+DragSelector* openOverlay()
 {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto drag = qobject_cast<TFrmDrag*>(window); drag && drag->isVisible())
+        if (auto drag = qobject_cast<DragSelector*>(window); drag && drag->isVisible())
             return drag;
     }
     return nullptr;
@@ -52,7 +52,7 @@ private slots:
 private:
     // Runs `steps` inside the overlay's modal loop once it is on screen and has the focus; cancels an
     // overlay still open afterwards, so that a failure cannot hang the test.
-    void whenActive(std::function<void(TFrmDrag*)> steps);
+    void whenActive(std::function<void(DragSelector*)> steps);
     bool xdotool(const QStringList& arguments) { return m_desk.run(QStringLiteral("xdotool"), arguments); }
 
     XDesk& m_desk;
@@ -72,12 +72,12 @@ void TestX11Drag::initTestCase()
     QCOMPARE(m_platform->screen().virtualScreen(), QRect(0, 0, 3200, 1080));
 }
 
-void TestX11Drag::whenActive(std::function<void(TFrmDrag*)> steps)
+void TestX11Drag::whenActive(std::function<void(DragSelector*)> steps)
 {
     QTimer::singleShot(0, this, [this, steps = std::move(steps)] {
         [&] {
             QTRY_VERIFY(openOverlay());
-            TFrmDrag* overlay = openOverlay();
+            DragSelector* overlay = openOverlay();
             QVERIFY(QTest::qWaitForWindowExposed(overlay));
             QTRY_COMPARE(m_platform->screen().activeWindow(), WindowHandle(overlay->winId()));
             // The server may say so before the overlay has read its focus event; a step taken in between
@@ -86,7 +86,7 @@ void TestX11Drag::whenActive(std::function<void(TFrmDrag*)> steps)
             QCOMPARE(overlay->geometry(), QRect(0, 0, 3200, 1080));
             steps(overlay);
         }();
-        if (TFrmDrag* left = openOverlay())
+        if (DragSelector* left = openOverlay())
             QTest::keyClick(left, Qt::Key_Escape);
     });
 }
@@ -102,9 +102,9 @@ void TestX11Drag::dragAcrossTheMonitorBoundary()
 
     QImage bitmap;
     QRect rect;
-    auto overlay = new TFrmDrag(*m_platform, nullptr);
+    auto overlay = new DragSelector(*m_platform, nullptr);
     overlay->Capture(bitmap, rect);
-    whenActive([&](TFrmDrag*) {
+    whenActive([&](DragSelector*) {
         // What lies beneath changes; the overlay keeps the picture it froze.
         QImage red(picture.size(), QImage::Format_RGB32);
         red.fill(Qt::red);
@@ -140,10 +140,10 @@ void TestX11Drag::anotherWindowActivatedCancels()
 
     QImage bitmap;
     QRect rect;
-    auto overlay = new TFrmDrag(*m_platform, nullptr);
+    auto overlay = new DragSelector(*m_platform, nullptr);
     overlay->Capture(bitmap, rect);
     qint64 cancelMs = -1;
-    whenActive([&](TFrmDrag* shown) {
+    whenActive([&](DragSelector* shown) {
         QVERIFY(xdotool({ QStringLiteral("mousemove"), QStringLiteral("2000"), QStringLiteral("600"),
             QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
             QStringLiteral("2100"), QStringLiteral("650") }));

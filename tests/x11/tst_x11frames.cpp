@@ -2,10 +2,10 @@
 #include "TestHome.h"
 #include "TestMain.h"
 #include "TestProgram.h"
-#include "capture/Area.h"
-#include "capture/Capture.h"
 #include "capture/CaptureSource.h"
-#include "capture/Line.h"
+#include "capture/RegionFrame.h"
+#include "capture/ScreenCapture.h"
+#include "capture/WindowOutline.h"
 #include "platform/Platform.h"
 #include "platform/ScreenSource.h"
 
@@ -76,7 +76,7 @@ void TestX11Frames::holeLetsClicksAndPixelsThrough()
     TestProgram program(*m_platform);
     program.start();
     program.chooseSource(csRegion);
-    TFrmArea* frame = program.program().sourceWindows().regionFrame();
+    RegionFrame* frame = program.program().sourceWindows().regionFrame();
     QVERIFY(frame);
     QVERIFY(showAndWait(*frame));
     // Centred on the monitor by default, always on top of the window beneath.
@@ -91,7 +91,7 @@ void TestX11Frames::holeLetsClicksAndPixelsThrough()
 
     // What the screen shows in the hole is the window beneath; around it, the frame's red ring.
     QCursor::setPos(10, 10);
-    TCapture capture(m_platform->screen());
+    ScreenCapture capture(m_platform->screen());
     capture.setShowCursor(false);
     QImage bitmap;
     QVERIFY(capture.Capture(bitmap, hole));
@@ -119,11 +119,11 @@ void TestX11Frames::outlineOfAWindowWithoutFrameExtents()
 
     QCursor::setPos(400, 250);
     QTRY_COMPARE(m_platform->screen().cursorPos(), QPoint(400, 250));
-    auto line = new TFrmLine(m_platform->screen(), &main);
+    auto line = new WindowOutline(m_platform->screen(), &main);
     line->show();
     QTRY_COMPARE(line->geometry(), QRect(299, 199, 202, 102));
     // Once the dashes are drawn, the ring shows black and white just outside the window.
-    QTRY_VERIFY(line->Delay == 0 && TFrmLine::DashPhase() != 0);
+    QTRY_VERIFY(line->Delay == 0 && WindowOutline::DashPhase() != 0);
     QTest::qWait(100);
     int black = 0, white = 0;
     for (int x = 299; x < 501; ++x) {
@@ -136,7 +136,7 @@ void TestX11Frames::outlineOfAWindowWithoutFrameExtents()
         black > 100 && white > 50, qPrintable(QStringLiteral("%1 black, %2 white").arg(black).arg(white)));
 
     // A window-control capture of the window under the pointer never holds the outline.
-    TCapture capture(m_platform->screen());
+    ScreenCapture capture(m_platform->screen());
     capture.setShowCursor(false);
     QImage bitmap;
     QRect rect;
@@ -159,7 +159,7 @@ void TestX11Frames::outlineOfAFramedWindowAndOfItsOwnRing()
     QCursor::setPos(inside);
     QTRY_COMPARE(m_platform->screen().cursorPos(), inside);
 
-    auto line = new TFrmLine(m_platform->screen(), &main);
+    auto line = new WindowOutline(m_platform->screen(), &main);
     line->show();
     line->Timer1->stop();
     const auto frame = m_platform->screen().frameBounds(WindowHandle(target.winId()));
@@ -185,7 +185,7 @@ void TestX11Frames::outlinedWindowThatCloses()
     QVERIFY(showAndWait(*target));
     QCursor::setPos(150, 150);
     QTRY_COMPARE(m_platform->screen().cursorPos(), QPoint(150, 150));
-    auto line = new TFrmLine(m_platform->screen(), &main);
+    auto line = new WindowOutline(m_platform->screen(), &main);
     line->show();
     QTRY_COMPARE(line->geometry(), QRect(99, 99, 202, 152));
     target.reset();

@@ -1,7 +1,7 @@
 #include "TestHome.h"
 #include "TestMain.h"
 #include "TestProgram.h"
-#include "capture/HotKey.h"
+#include "capture/HotKeyDialog.h"
 #include "platform/Platform.h"
 #include "platform/x11/X11HotKeys.h"
 #include "platform/x11/XcbPointers.h"
@@ -136,7 +136,7 @@ void TestX11HotKeys::conflictAtStartShowsTheMessageAndTheDialog()
         if (auto box = qobject_cast<QMessageBox*>(modal)) {
             boxes.append(box->text());
             box->accept();
-        } else if (auto dialog = qobject_cast<TFrmHotKey*>(modal)) {
+        } else if (auto dialog = qobject_cast<HotKeyDialog*>(modal)) {
             dialogModal = dialog->isVisible() && dialog->isModal();
             // From the event loop: the box that Cancel may open needs this timer again.
             QTimer::singleShot(0, dialog->BtnNo, &QPushButton::click);
@@ -269,8 +269,8 @@ void TestX11HotKeys::keyRepeatDeliversRepeatedPresses()
 void TestX11HotKeys::ctrlAltDeleteChosenAndSaved()
 {
     const std::unique_ptr<Platform> platform = createPlatform();
-    TFrmHotKey dialog(nullptr, *platform);
-    QSignalSpy hotKey(&dialog, &TFrmHotKey::hotKeyPressed);
+    HotKeyDialog dialog(nullptr, *platform);
+    QSignalSpy hotKey(&dialog, &HotKeyDialog::hotKeyPressed);
     dialog.FormCreate();
     QVERIFY(key(QStringLiteral("Print")));
     QVERIFY(hotKey.wait(5000));

@@ -1,6 +1,6 @@
 #include "PictureWindow.h"
 #include "TestMain.h"
-#include "capture/Capture.h"
+#include "capture/ScreenCapture.h"
 #include "platform/x11/X11Screen.h"
 
 #include <QCursor>
@@ -75,7 +75,7 @@ void TestX11Monitors::fullScreenIsTheMonitorUnderThePointer()
     QCursor::setPos(pointer);
     QTRY_COMPARE(m_screen.cursorPos(), pointer);
 
-    TCapture capture(m_screen);
+    ScreenCapture capture(m_screen);
     capture.setShowCursor(false);
     QImage bitmap;
     QRect rect;

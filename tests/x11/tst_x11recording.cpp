@@ -4,8 +4,8 @@
 #include "TestMain.h"
 #include "TestProgram.h"
 #include "app/RecordingCard.h"
-#include "capture/Area.h"
 #include "capture/CaptureSource.h"
+#include "capture/RegionFrame.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakePlatform.h"
 #include "targets/Targets.h"
@@ -224,7 +224,7 @@ void TestX11Recording::monitorRecordingStartsAndStopsByTheCommand()
     QTRY_COMPARE(m_platform->screen().cursorPos(), QPoint(300, 500));
     program->capture();
     QCOMPARE(program->state(), CaptureDispatcher::State::Recording);
-    QVERIFY(program->program().recording().IsRecording());
+    QVERIFY(program->program().recording().isRecording());
     QCOMPARE(program->window().page(), MainWindow::Page::Recording);
     QVERIFY(!program->list(QStringLiteral("ChkArea"))->isEnabled());
     QTRY_COMPARE(shownTime(*program), QStringLiteral("00:00:00"));
@@ -232,9 +232,9 @@ void TestX11Recording::monitorRecordingStartsAndStopsByTheCommand()
     shoot(&program->window(), QStringLiteral("recording-card.png"));
     recordFor(*program, 3);
     // Stopping: the card stays until the encoder has written the file and ended.
-    QVERIFY(program->program().recording().IsRecording());
+    QVERIFY(program->program().recording().isRecording());
     QCOMPARE(program->window().page(), MainWindow::Page::Recording);
-    QTRY_VERIFY_WITH_TIMEOUT(!program->program().recording().IsRecording(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!program->program().recording().isRecording(), 10000);
     QCOMPARE(program->window().page(), MainWindow::Page::Options);
     QCOMPARE(shownTime(*program), QStringLiteral("00:00:00"));
     QVERIFY(program->list(QStringLiteral("ChkArea"))->isEnabled());
@@ -263,16 +263,16 @@ void TestX11Recording::regionRecordingHoldsThePicture()
     QVERIFY(QDir().mkpath(folder));
     program->settings().setSaveFolder(folder);
     program->chooseSource(csRegion);
-    TFrmArea* frame = program->program().sourceWindows().regionFrame();
+    RegionFrame* frame = program->program().sourceWindows().regionFrame();
     QVERIFY(frame);
     frame->SetSize(641, 481, 0);
-    frame->SetMove(1500 - TFrmArea::Border, 300 - frame->HeaderHeight() - TFrmArea::Border);
+    frame->SetMove(1500 - RegionFrame::Border, 300 - frame->HeaderHeight() - RegionFrame::Border);
     QVERIFY(QTest::qWaitForWindowExposed(frame));
     QTRY_COMPARE(frame->GetRect(), QRect(1500, 300, 641, 481));
     QTest::qWait(300);
 
     program->capture();
-    QVERIFY(program->program().recording().IsRecording());
+    QVERIFY(program->program().recording().isRecording());
     QTRY_VERIFY(frame->LvlRecTime->font().bold());
     QVERIFY(frame->LvlRecTime->text().startsWith(QLatin1String("[REC] 00:00:0")));
     QCOMPARE(frame->LvlRecTime->palette().color(QPalette::WindowText), QColor(255, 255, 0));
@@ -284,7 +284,7 @@ void TestX11Recording::regionRecordingHoldsThePicture()
     QCOMPARE(frame->GetRect(), QRect(1500, 300, 641, 481));
     // Closing the frame stops the recording.
     frame->close();
-    QTRY_VERIFY_WITH_TIMEOUT(!program->program().recording().IsRecording(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!program->program().recording().isRecording(), 10000);
     QCOMPARE(frame->LvlRecTime->text(), QStringLiteral("[REC] 00:00:00"));
     QVERIFY(!frame->LvlRecTime->font().bold());
     QCOMPARE(frame->LvlRecTime->palette().color(QPalette::WindowText), QColor(128, 0, 0));
@@ -325,7 +325,7 @@ void TestX11Recording::soundAndARefusedQuit()
         program->click(QStringLiteral("ChkAudio"));
     QCursor::setPos(2000, 500);
     program->capture();
-    QVERIFY(program->program().recording().IsRecording());
+    QVERIFY(program->program().recording().isRecording());
     QTRY_VERIFY_WITH_TIMEOUT(shownTime(*program) >= QStringLiteral("00:00:01"), 10000);
     // Quit, confirmed: refused while recording, and the recording goes on.
     m_platform->boxes.answers = { MessageResult::Yes };
@@ -333,11 +333,11 @@ void TestX11Recording::soundAndARefusedQuit()
     QCOMPARE(m_platform->boxes.shown.size(), 2);
     QCOMPARE(m_platform->boxes.shown[1].text, QStringLiteral("녹화중입니다."));
     QCOMPARE(m_platform->boxes.shown[1].icon, MessageIcon::Information);
-    QVERIFY(program->program().recording().IsRecording());
+    QVERIFY(program->program().recording().isRecording());
     const QString before = shownTime(*program);
     QTRY_VERIFY_WITH_TIMEOUT(shownTime(*program) > before, 5000);
     program->capture();
-    QTRY_VERIFY_WITH_TIMEOUT(!program->program().recording().IsRecording(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!program->program().recording().isRecording(), 10000);
     tone.kill();
     tone.waitForFinished();
     server.kill();
@@ -372,11 +372,11 @@ void TestX11Recording::encoderFailureIsReported()
     program->settings().setSaveFolder(folder);
     QCursor::setPos(2000, 500);
     program->capture();
-    QVERIFY(program->program().recording().IsRecording());
+    QVERIFY(program->program().recording().isRecording());
     // Stopped by the user if the encoder has not given up by itself.
-    if (!QTest::qWaitFor([&] { return !program->program().recording().IsRecording(); }, 1500))
+    if (!QTest::qWaitFor([&] { return !program->program().recording().isRecording(); }, 1500))
         program->capture();
-    QTRY_VERIFY_WITH_TIMEOUT(!program->program().recording().IsRecording(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!program->program().recording().isRecording(), 10000);
     QStringList texts;
     for (const ShownMessage& box : std::as_const(m_platform->boxes.shown))
         texts.append(box.text);

@@ -1,7 +1,7 @@
 #include "PictureWindow.h"
 #include "TestMain.h"
-#include "capture/Capture.h"
-#include "capture/Line.h"
+#include "capture/ScreenCapture.h"
+#include "capture/WindowOutline.h"
 #include "platform/x11/X11Screen.h"
 
 #include <QCursor>
@@ -75,7 +75,7 @@ void TestX11Screen::copiesKnownPixels()
     QCOMPARE(canvas, picture);
 
     // Through the capture engine, into a bitmap it sizes itself.
-    TCapture capture(m_screen);
+    ScreenCapture capture(m_screen);
     capture.setShowCursor(false);
     QImage bitmap;
     QVERIFY(capture.Capture(bitmap, QRect(120, 100, 50, 40)));
@@ -129,7 +129,7 @@ void TestX11Screen::pointerWithItsHotSpot()
     QTRY_COMPARE(m_screen.cursorPos(), QPoint(800, 500));
     QTRY_VERIFY(m_screen.cursorImage() && m_screen.cursorImage()->hotSpot == hotSpot);
 
-    TCapture capture(m_screen);
+    ScreenCapture capture(m_screen);
     QImage bitmap;
     // The hot spot lands on the capture's top-left pixel.
     QVERIFY(capture.Capture(bitmap, QRect(800, 500, 40, 40)));
@@ -225,7 +225,7 @@ void TestX11Screen::borderedChildWindow()
     QCOMPARE(m_screen.frameBounds(child), std::optional<QRect>(outer));
 
     // The capture of the window under the pointer is the border box, pixel for pixel as the screen shows it.
-    TCapture capture(m_screen);
+    ScreenCapture capture(m_screen);
     capture.setShowCursor(false);
     QImage bitmap;
     QRect rect;
@@ -241,7 +241,7 @@ void TestX11Screen::borderedChildWindow()
 
     // The outline lies just outside what the capture takes.
     QCursor::setPos(outer.center());
-    QPointer<TFrmLine> line = new TFrmLine(m_screen, nullptr);
+    QPointer<WindowOutline> line = new WindowOutline(m_screen, nullptr);
     line->show();
     QTRY_COMPARE(line->geometry(), outer.adjusted(-1, -1, 1, 1));
     line->close(); // it frees itself

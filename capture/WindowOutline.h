@@ -12,13 +12,13 @@ class ScreenSource;
 // The outline of the window-control source: a one-pixel ring of crawling black and white dashes just
 // outside the window that a capture would take now. It follows the pointer on its own, never keeps the
 // focus, and frees itself when it closes.
-class TFrmLine : public QWidget
+class WindowOutline : public QWidget
 {
     Q_OBJECT
 public:
     // `main` is the window outlined instead when the pointer rests on the ring itself.
-    TFrmLine(ScreenSource& screen, QWidget* main);
-    ~TFrmLine() override;
+    WindowOutline(ScreenSource& screen, QWidget* main);
+    ~WindowOutline() override;
 
     // One pixel of the dashes: advances the program-wide phase and gives the pixel's colour, 5 black then
     // 3 white.

@@ -15,11 +15,11 @@ struct Canvas
 // Takes pixels from the screen for the capture sources and the recorder. One instance lives as long as
 // the main window. Rectangles are root-window pixels with exclusive right and bottom (QRect's width and
 // height; never its inclusive right()).
-class TCapture
+class ScreenCapture
 {
 public:
-    explicit TCapture(ScreenSource& screen);
-    virtual ~TCapture() = default;
+    explicit ScreenCapture(ScreenSource& screen);
+    virtual ~ScreenCapture() = default;
 
     bool ShowCursor() const { return FShowCursor; }
     void setShowCursor(bool show) { FShowCursor = show; }

@@ -1,8 +1,8 @@
 // The region frame's placement: the stored one, and moving and resizing with the mouse and the keyboard.
 
-#include "Area.h"
+#include "RegionFrame.h"
 
-#include "Size.h"
+#include "RegionSizeDialog.h"
 #include "platform/ScreenSource.h"
 #include "support/SettingsStore.h"
 
@@ -17,9 +17,9 @@ namespace {
 constexpr int DefaultWidth = 480;
 constexpr int DefaultHeight = 360;
 
-Qt::Edges EdgesOf(TFrmArea::Hit hit)
+Qt::Edges EdgesOf(RegionFrame::Hit hit)
 {
-    using Hit = TFrmArea::Hit;
+    using Hit = RegionFrame::Hit;
     Qt::Edges edges;
     if (hit == Hit::Left || hit == Hit::TopLeft || hit == Hit::BottomLeft)
         edges |= Qt::LeftEdge;
@@ -32,9 +32,9 @@ Qt::Edges EdgesOf(TFrmArea::Hit hit)
     return edges;
 }
 
-Qt::CursorShape CursorOf(TFrmArea::Hit hit)
+Qt::CursorShape CursorOf(RegionFrame::Hit hit)
 {
-    using Hit = TFrmArea::Hit;
+    using Hit = RegionFrame::Hit;
     switch (hit) {
     case Hit::Left:
     case Hit::Right:
@@ -55,7 +55,7 @@ Qt::CursorShape CursorOf(TFrmArea::Hit hit)
 
 } // namespace
 
-void TFrmArea::LoadPlacement()
+void RegionFrame::LoadPlacement()
 {
     const QList<Monitor> monitors = m_screen.monitors();
     QRect primary = monitors.isEmpty() ? m_screen.virtualScreen() : monitors.first().geometry;
@@ -81,7 +81,8 @@ void TFrmArea::LoadPlacement()
             const int h = config.readInteger(QStringLiteral("height_%1").arg(i + 1), defaults[i][1]);
             // The caption names the size that choosing the item gives, which is what the dialog's
             // fields make of the stored one.
-            captions[i] = QStringLiteral("%1x%2").arg(TFrmSize::Clamp(w)).arg(TFrmSize::Clamp(h));
+            captions[i]
+                = QStringLiteral("%1x%2").arg(RegionSizeDialog::Clamp(w)).arg(RegionSizeDialog::Clamp(h));
         }
     }
     PopSize_1->setText(captions[0]);
@@ -113,7 +114,7 @@ void TFrmArea::LoadPlacement()
         SavePlacement();
 }
 
-void TFrmArea::SavePlacement()
+void RegionFrame::SavePlacement()
 {
     const int Hh = HeaderHeight();
     SettingsStore config;
@@ -123,14 +124,14 @@ void TFrmArea::SavePlacement()
     config.writeInteger(QStringLiteral("top"), y());
 }
 
-void TFrmArea::FormMove(QPoint globalPos)
+void RegionFrame::FormMove(QPoint globalPos)
 {
     // A recording takes the rectangle the frame had when it started.
-    if (!m_recording.IsRecording())
+    if (!m_recording.isRecording())
         StartSystemDrag(Hit::Caption, globalPos);
 }
 
-void TFrmArea::StartSystemDrag(Hit hit, QPoint globalPos)
+void RegionFrame::StartSystemDrag(Hit hit, QPoint globalPos)
 {
     m_mouseMoving = true;
     QWindow* window = windowHandle();
@@ -143,7 +144,7 @@ void TFrmArea::StartSystemDrag(Hit hit, QPoint globalPos)
     m_dragGeometry = geometry();
 }
 
-void TFrmArea::FollowDrag(QPoint globalPos)
+void RegionFrame::FollowDrag(QPoint globalPos)
 {
     const QPoint delta = globalPos - m_dragStart;
     if (m_dragHit == Hit::Caption) {
@@ -165,31 +166,31 @@ void TFrmArea::FollowDrag(QPoint globalPos)
     setGeometry(g);
 }
 
-void TFrmArea::mousePressEvent(QMouseEvent* event)
+void RegionFrame::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const Hit hit = HitTest(event->position().toPoint(), size(), HeaderHeight(), m_recording.IsRecording());
+    const Hit hit = HitTest(event->position().toPoint(), size(), HeaderHeight(), m_recording.isRecording());
     if (hit != Hit::Default)
         StartSystemDrag(hit, event->globalPosition().toPoint());
 }
 
-void TFrmArea::mouseMoveEvent(QMouseEvent* event)
+void RegionFrame::mouseMoveEvent(QMouseEvent* event)
 {
     if (m_dragHit != Hit::Default) {
         FollowDrag(event->globalPosition().toPoint());
         return;
     }
     setCursor(
-        CursorOf(HitTest(event->position().toPoint(), size(), HeaderHeight(), m_recording.IsRecording())));
+        CursorOf(HitTest(event->position().toPoint(), size(), HeaderHeight(), m_recording.isRecording())));
 }
 
-void TFrmArea::mouseReleaseEvent(QMouseEvent*)
+void RegionFrame::mouseReleaseEvent(QMouseEvent*)
 {
     m_dragHit = Hit::Default;
 }
 
-void TFrmArea::keyPressEvent(QKeyEvent* event)
+void RegionFrame::keyPressEvent(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     if (event->key() == Qt::Key_F4 && (modifiers & Qt::AltModifier)) {
@@ -215,7 +216,7 @@ void TFrmArea::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
-    if (m_recording.IsRecording())
+    if (m_recording.isRecording())
         return;
     if (modifiers & Qt::ShiftModifier) {
         ResizeFrame(width() + step.x(), height() + step.y());

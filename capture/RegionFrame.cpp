@@ -1,6 +1,6 @@
-#include "Area.h"
+#include "RegionFrame.h"
 
-#include "Size.h"
+#include "RegionSizeDialog.h"
 #include "support/Dpi.h"
 #include "support/Q.Translate.h"
 
@@ -35,7 +35,8 @@ QPixmap CloseIcon(int size)
 
 } // namespace
 
-TFrmArea::TFrmArea(QWidget* owner, ScreenSource& screen, TFrmSize* sizes, RecordingControl& recording)
+RegionFrame::RegionFrame(
+    QWidget* owner, ScreenSource& screen, RegionSizeDialog* sizes, RecordingControl& recording)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_screen(screen)
     , m_sizes(sizes)
@@ -45,22 +46,22 @@ TFrmArea::TFrmArea(QWidget* owner, ScreenSource& screen, TFrmSize* sizes, Record
     setWindowTitle(QStringLiteral("영역지정 - ") + ProductCaption);
     CreateComponents();
     if (sizes)
-        connect(sizes, &TFrmSize::SizeApplied, this, &TFrmArea::SetSize);
+        connect(sizes, &RegionSizeDialog::SizeApplied, this, &RegionFrame::SetSize);
 }
 
-TFrmArea::~TFrmArea()
+RegionFrame::~RegionFrame()
 {
     // A move that had not settled yet is still worth keeping.
     if (m_saveLater->isActive())
         SavePlacement();
 }
 
-int TFrmArea::Scaled(int value) const
+int RegionFrame::Scaled(int value) const
 {
     return scaled(this, value);
 }
 
-void TFrmArea::CreateComponents()
+void RegionFrame::CreateComponents()
 {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -144,18 +145,18 @@ void TFrmArea::CreateComponents()
     TmrColor = new QTimer(this);
     TmrColor->setObjectName(QStringLiteral("TmrColor"));
     TmrColor->setInterval(100);
-    connect(TmrColor, &QTimer::timeout, this, &TFrmArea::TmrColorTimer);
+    connect(TmrColor, &QTimer::timeout, this, &RegionFrame::TmrColorTimer);
 
     m_saveLater = new QTimer(this);
     m_saveLater->setSingleShot(true);
     m_saveLater->setInterval(150);
-    connect(m_saveLater, &QTimer::timeout, this, &TFrmArea::SavePlacement);
+    connect(m_saveLater, &QTimer::timeout, this, &RegionFrame::SavePlacement);
 
     // The smallest hole is 2 x 2.
     setMinimumSize(2 * Border + 2, HeaderHeight() + 2 * Border + 2);
 }
 
-void TFrmArea::FormCreate()
+void RegionFrame::FormCreate()
 {
     TranslateComponent(this);
     // The frame belongs to the main window but is not its transient: it neither hides nor minimises with it.
@@ -173,18 +174,18 @@ void TFrmArea::FormCreate()
     ShpBack->setPalette(red);
 }
 
-int TFrmArea::HeaderHeight() const
+int RegionFrame::HeaderHeight() const
 {
     return PnlHead->height();
 }
 
-QRect TFrmArea::GetRect() const
+QRect RegionFrame::GetRect() const
 {
     const int Hh = HeaderHeight();
     return QRect(x() + Border, y() + Hh + Border, width() - 2 * Border, height() - Hh - 2 * Border);
 }
 
-void TFrmArea::ShowRecTime(const QString& time, bool recording)
+void RegionFrame::ShowRecTime(const QString& time, bool recording)
 {
     LvlRecTime->setText(QStringLiteral("[REC] ") + time);
     QFont font = LvlRecTime->font();
@@ -195,7 +196,7 @@ void TFrmArea::ShowRecTime(const QString& time, bool recording)
     LvlRecTime->setPalette(colour);
 }
 
-void TFrmArea::SetSize(int AWidth, int AHeight, int SizeNo)
+void RegionFrame::SetSize(int AWidth, int AHeight, int SizeNo)
 {
     ResizeFrame(AWidth + 2 * Border, AHeight + HeaderHeight() + 2 * Border);
     const QString caption = QStringLiteral("%1x%2").arg(AWidth).arg(AHeight);
@@ -207,13 +208,13 @@ void TFrmArea::SetSize(int AWidth, int AHeight, int SizeNo)
         PopSize_3->setText(caption);
 }
 
-void TFrmArea::SetMove(int ALeft, int ATop)
+void RegionFrame::SetMove(int ALeft, int ATop)
 {
     m_mouseMoving = false;
     move(ALeft, ATop);
 }
 
-void TFrmArea::ResizeFrame(int width, int height)
+void RegionFrame::ResizeFrame(int width, int height)
 {
     const int Hh = HeaderHeight();
     resize(std::max(width, 2 * Border + 2), std::max(height, Hh + 2 * Border + 2));
@@ -222,11 +223,11 @@ void TFrmArea::ResizeFrame(int width, int height)
         FormResize();
 }
 
-void TFrmArea::FormResize()
+void RegionFrame::FormResize()
 {
     const int W = width(), H = height(), Hh = HeaderHeight();
     // The dialog shows the current size within its limits; the label shows what the dialog shows.
-    QSize shown(TFrmSize::Clamp(W - 2 * Border), TFrmSize::Clamp(H - Hh - 2 * Border));
+    QSize shown(RegionSizeDialog::Clamp(W - 2 * Border), RegionSizeDialog::Clamp(H - Hh - 2 * Border));
     if (m_sizes)
         shown = m_sizes->ShowCurrentSize(W - 2 * Border, H - Hh - 2 * Border);
     const int panel = Scaled(80);
@@ -247,20 +248,20 @@ void TFrmArea::FormResize()
     m_saveLater->start();
 }
 
-void TFrmArea::resizeEvent(QResizeEvent* event)
+void RegionFrame::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     FormResize();
 }
 
-void TFrmArea::moveEvent(QMoveEvent* event)
+void RegionFrame::moveEvent(QMoveEvent* event)
 {
     QWidget::moveEvent(event);
     if (m_mouseMoving)
         m_saveLater->start();
 }
 
-TFrmArea::Hit TFrmArea::HitTest(QPoint p, QSize size, int headerHeight, bool recording)
+RegionFrame::Hit RegionFrame::HitTest(QPoint p, QSize size, int headerHeight, bool recording)
 {
     const int CW = size.width(), CH = size.height();
     if (recording || p.x() < 0 || p.y() < 0 || p.x() >= CW || p.y() >= CH)
@@ -272,14 +273,14 @@ TFrmArea::Hit TFrmArea::HitTest(QPoint p, QSize size, int headerHeight, bool rec
     return p.x() < Border ? Hit::Left : p.x() > CW - Border ? Hit::Right : Hit::Caption;
 }
 
-QColor TFrmArea::DarkenColor(QColor color, int percent)
+QColor RegionFrame::DarkenColor(QColor color, int percent)
 {
     // MulDiv rounds halves away from zero.
     auto darken = [percent](int c) { return c - (c * percent + 50) / 100; };
     return QColor(darken(color.red()), darken(color.green()), darken(color.blue()));
 }
 
-void TFrmArea::TmrColorTimer()
+void RegionFrame::TmrColorTimer()
 {
     QPalette pulse = ShpBack->palette();
     pulse.setColor(QPalette::Window, DarkenColor(AreaColor, AreaColor_Percent));
@@ -291,39 +292,39 @@ void TFrmArea::TmrColorTimer()
     AreaColor_Percent = quint8(AreaColor_Inc ? AreaColor_Percent + 5 : AreaColor_Percent - 5);
 }
 
-void TFrmArea::showEvent(QShowEvent* event)
+void RegionFrame::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     TmrColor->start();
 }
 
-void TFrmArea::hideEvent(QHideEvent* event)
+void RegionFrame::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     TmrColor->stop();
 }
 
-void TFrmArea::closeEvent(QCloseEvent* event)
+void RegionFrame::closeEvent(QCloseEvent* event)
 {
     // The window manager's close (Alt+F4, its menu) does not close the frame; the program's own does.
     if (event->spontaneous()) {
         event->ignore();
         return;
     }
-    if (m_recording.IsRecording())
-        m_recording.RecordStop();
+    if (m_recording.isRecording())
+        m_recording.stopRecording();
     m_saveLater->stop();
     SavePlacement();
     event->accept();
 }
 
-void TFrmArea::BtnCloseClick()
+void RegionFrame::BtnCloseClick()
 {
     emit ClosedByUser();
     close();
 }
 
-void TFrmArea::PresetClick(int SizeNo)
+void RegionFrame::PresetClick(int SizeNo)
 {
     // The dialog's fields as they are now, applied or not.
     if (m_sizes) {
@@ -332,7 +333,7 @@ void TFrmArea::PresetClick(int SizeNo)
     }
 }
 
-bool TFrmArea::eventFilter(QObject* watched, QEvent* event)
+bool RegionFrame::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == BtnClose) {
         if (event->type() == QEvent::MouseButtonPress)

@@ -1,12 +1,12 @@
-#include "Capture.h"
+#include "ScreenCapture.h"
 
 #include <QPainter>
 
 #include <limits>
 
-TCapture::TCapture(ScreenSource& screen) : FDC(screen) { }
+ScreenCapture::ScreenCapture(ScreenSource& screen) : FDC(screen) { }
 
-bool TCapture::Capture(Canvas canvas, const QRect& rect)
+bool ScreenCapture::Capture(Canvas canvas, const QRect& rect)
 {
     if (rect.isEmpty())
         return true;
@@ -17,7 +17,7 @@ bool TCapture::Capture(Canvas canvas, const QRect& rect)
     return true;
 }
 
-bool TCapture::Capture(QImage& bitmap, const QRect& rect)
+bool ScreenCapture::Capture(QImage& bitmap, const QRect& rect)
 {
     if (rect.width() <= 0 || rect.height() <= 0) {
         bitmap = QImage();
@@ -33,7 +33,7 @@ bool TCapture::Capture(QImage& bitmap, const QRect& rect)
     return false;
 }
 
-bool TCapture::Capture(QImage& bitmap, WindowHandle handle, QRect& rect)
+bool ScreenCapture::Capture(QImage& bitmap, WindowHandle handle, QRect& rect)
 {
     if (handle != 0) {
         if (const auto bounds = FDC.frameBounds(handle))
@@ -44,7 +44,7 @@ bool TCapture::Capture(QImage& bitmap, WindowHandle handle, QRect& rect)
     return Capture(bitmap, rect);
 }
 
-void TCapture::DrawMouse(QImage& canvas, int left, int top)
+void ScreenCapture::DrawMouse(QImage& canvas, int left, int top)
 {
     const auto cursor = FDC.cursorImage();
     if (!cursor)
@@ -54,7 +54,7 @@ void TCapture::DrawMouse(QImage& canvas, int left, int top)
     painter.drawImage(at, cursor->image);
 }
 
-QRect TCapture::NearestMonitor(const QList<Monitor>& monitors, QPoint point)
+QRect ScreenCapture::NearestMonitor(const QList<Monitor>& monitors, QPoint point)
 {
     QRect best;
     qint64 bestDistance = std::numeric_limits<qint64>::max();

@@ -1,4 +1,4 @@
-#include "Drag.h"
+#include "DragSelector.h"
 
 #include "platform/Platform.h"
 #include "platform/ScreenSource.h"
@@ -18,13 +18,13 @@ namespace {
 const std::array<quint8, 256> DarkTable = [] {
     std::array<quint8, 256> table {};
     for (int c = 0; c < 256; ++c)
-        table[c] = TFrmDrag::Darken(quint8(c));
+        table[c] = DragSelector::Darken(quint8(c));
     return table;
 }();
 
 } // namespace
 
-TFrmDrag::TFrmDrag(Platform& platform, QWidget* owner) : QDialog(owner), m_platform(platform)
+DragSelector::DragSelector(Platform& platform, QWidget* owner) : QDialog(owner), m_platform(platform)
 {
     setObjectName(QStringLiteral("FrmDrag"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -38,19 +38,19 @@ TFrmDrag::TFrmDrag(Platform& platform, QWidget* owner) : QDialog(owner), m_platf
     setModal(true);
     TmrActive = new QTimer(this);
     TmrActive->setInterval(100);
-    connect(TmrActive, &QTimer::timeout, this, &TFrmDrag::TmrActiveTimer);
+    connect(TmrActive, &QTimer::timeout, this, &DragSelector::TmrActiveTimer);
 }
 
-TFrmDrag::~TFrmDrag() = default;
+DragSelector::~DragSelector() = default;
 
-void TFrmDrag::Capture(QImage& bitmap, QRect& rect)
+void DragSelector::Capture(QImage& bitmap, QRect& rect)
 {
     bitmap = QImage();
     FBitmap = &bitmap;
     FRect = &rect;
 }
 
-bool TFrmDrag::TakeSnapshot()
+bool DragSelector::TakeSnapshot()
 {
     const QRect desk = m_platform.screen().virtualScreen();
     if (desk.isEmpty())
@@ -73,7 +73,7 @@ bool TFrmDrag::TakeSnapshot()
     return true;
 }
 
-bool TFrmDrag::ShowModal()
+bool DragSelector::ShowModal()
 {
     if (!Freeze()) {
         if (FBitmap)
@@ -85,7 +85,7 @@ bool TFrmDrag::ShowModal()
     return true;
 }
 
-bool TFrmDrag::Freeze()
+bool DragSelector::Freeze()
 {
     if (!TakeSnapshot())
         return false;
@@ -97,7 +97,7 @@ bool TFrmDrag::Freeze()
     return true;
 }
 
-void TFrmDrag::showEvent(QShowEvent* event)
+void DragSelector::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // Asked once the window is mapped: a window manager ignores activation requests for unknown windows.
@@ -107,14 +107,14 @@ void TFrmDrag::showEvent(QShowEvent* event)
     });
 }
 
-QRect TFrmDrag::NormalizedRect(QPoint a, QPoint b)
+QRect DragSelector::NormalizedRect(QPoint a, QPoint b)
 {
     const int left = std::min(a.x(), b.x()), right = std::max(a.x(), b.x());
     const int top = std::min(a.y(), b.y()), bottom = std::max(a.y(), b.y());
     return QRect(left, top, right - left, bottom - top);
 }
 
-QImage TFrmDrag::ComposeFull(const QImage& screen, const QRect& selection)
+QImage DragSelector::ComposeFull(const QImage& screen, const QRect& selection)
 {
     QImage picture = screen.convertToFormat(QImage::Format_RGB888);
     for (int y = 0; y < picture.height(); ++y) {
@@ -131,7 +131,7 @@ QImage TFrmDrag::ComposeFull(const QImage& screen, const QRect& selection)
     return picture;
 }
 
-void TFrmDrag::Compose(const QRect& area)
+void DragSelector::Compose(const QRect& area)
 {
     const QRect dark = area.intersected(FSelect.rect());
     const QRect light = dark.intersected(m_shown);
@@ -151,13 +151,13 @@ void TFrmDrag::Compose(const QRect& area)
     }
 }
 
-void TFrmDrag::SetSelection(const QRect& rect)
+void DragSelector::SetSelection(const QRect& rect)
 {
     FCaptureRect = rect;
     DrawSelection(true);
 }
 
-void TFrmDrag::DrawSelection(bool Dim)
+void DragSelector::DrawSelection(bool Dim)
 {
     if (!Dim) {
         update();
@@ -173,7 +173,7 @@ void TFrmDrag::DrawSelection(bool Dim)
     update(changed);
 }
 
-void TFrmDrag::paintEvent(QPaintEvent* event)
+void DragSelector::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -181,7 +181,7 @@ void TFrmDrag::paintEvent(QPaintEvent* event)
         painter.drawImage(area.topLeft(), FSelect, area);
 }
 
-QPoint TFrmDrag::ClientPoint(const QMouseEvent* event) const
+QPoint DragSelector::ClientPoint(const QMouseEvent* event) const
 {
     // From the root position, so that the result matches the screen even where the window manager placed
     // the overlay differently; the picture's far edge is the furthest a rectangle reaches.
@@ -189,7 +189,7 @@ QPoint TFrmDrag::ClientPoint(const QMouseEvent* event) const
     return QPoint(std::clamp(at.x(), 0, FScreen.width()), std::clamp(at.y(), 0, FScreen.height()));
 }
 
-void TFrmDrag::mousePressEvent(QMouseEvent* event)
+void DragSelector::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
@@ -197,7 +197,7 @@ void TFrmDrag::mousePressEvent(QMouseEvent* event)
     FStartPoint = FEndPoint = ClientPoint(event);
 }
 
-void TFrmDrag::mouseMoveEvent(QMouseEvent* event)
+void DragSelector::mouseMoveEvent(QMouseEvent* event)
 {
     if (!FSelecting)
         return;
@@ -205,7 +205,7 @@ void TFrmDrag::mouseMoveEvent(QMouseEvent* event)
     SetSelection(NormalizedRect(FStartPoint, FEndPoint));
 }
 
-void TFrmDrag::mouseReleaseEvent(QMouseEvent* event)
+void DragSelector::mouseReleaseEvent(QMouseEvent* event)
 {
     if (!FSelecting || event->button() != Qt::LeftButton)
         return;
@@ -222,7 +222,7 @@ void TFrmDrag::mouseReleaseEvent(QMouseEvent* event)
     Finish(Accepted);
 }
 
-void TFrmDrag::keyPressEvent(QKeyEvent* event)
+void DragSelector::keyPressEvent(QKeyEvent* event)
 {
     // Every key is consumed, so that Enter does not end the dialog as accepted without a selection.
     event->accept();
@@ -230,7 +230,7 @@ void TFrmDrag::keyPressEvent(QKeyEvent* event)
         Cancel();
 }
 
-void TFrmDrag::closeEvent(QCloseEvent* event)
+void DragSelector::closeEvent(QCloseEvent* event)
 {
     // Closed from outside (the window manager): the same as Escape.
     if (!m_finished)
@@ -238,14 +238,14 @@ void TFrmDrag::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TFrmDrag::Cancel()
+void DragSelector::Cancel()
 {
     if (FBitmap)
         *FBitmap = QImage();
     Finish(Rejected);
 }
 
-void TFrmDrag::Finish(int result)
+void DragSelector::Finish(int result)
 {
     m_finished = true;
     TmrActive->stop();
@@ -253,19 +253,19 @@ void TFrmDrag::Finish(int result)
     done(result);
 }
 
-void TFrmDrag::StayOnTop()
+void DragSelector::StayOnTop()
 {
     raise();
 }
 
-bool TFrmDrag::IsOwnWindow(quint32 window) const
+bool DragSelector::IsOwnWindow(quint32 window) const
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
     return std::any_of(windows.cbegin(), windows.cend(),
         [window](const QWidget* widget) { return widget->internalWinId() == WId(window); });
 }
 
-void TFrmDrag::changeEvent(QEvent* event)
+void DragSelector::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     // Qt hears of the focus at once; the watchdog only every 100 ms.
@@ -273,7 +273,7 @@ void TFrmDrag::changeEvent(QEvent* event)
         m_seenActive = true;
 }
 
-void TFrmDrag::TmrActiveTimer()
+void DragSelector::TmrActiveTimer()
 {
     const WindowHandle active = m_platform.screen().activeWindow();
     // No answer means the desktop cannot tell; that is no reason to cancel.

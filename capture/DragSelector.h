@@ -11,12 +11,12 @@ class QTimer;
 // The overlay of the drag-region source: a frozen picture of every monitor, darkened outside the rectangle
 // the user drags with the left button. Escape, or another program becoming active, cancels. It frees
 // itself when it closes.
-class TFrmDrag : public QDialog
+class DragSelector : public QDialog
 {
     Q_OBJECT
 public:
-    TFrmDrag(Platform& platform, QWidget* owner);
-    ~TFrmDrag() override;
+    DragSelector(Platform& platform, QWidget* owner);
+    ~DragSelector() override;
 
     // Binds the caller's variables: `bitmap` is emptied now and receives the selected pixels (24 bits per
     // pixel), `rect` their place in root coordinates. Call before ShowModal.

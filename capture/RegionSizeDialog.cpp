@@ -1,4 +1,4 @@
-#include "Size.h"
+#include "RegionSizeDialog.h"
 
 #include "support/Q.Translate.h"
 #include "support/SettingsStore.h"
@@ -32,7 +32,7 @@ const StoredPreset Presets[3] = {
 
 } // namespace
 
-TFrmSize::TFrmSize(QWidget* owner) : QDialog(owner)
+RegionSizeDialog::RegionSizeDialog(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("FrmSize"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
@@ -52,8 +52,8 @@ TFrmSize::TFrmSize(QWidget* owner) : QDialog(owner)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QGroupBox* TFrmSize::CreateGroup(const QString& name, const QString& caption, int group, QSpinBox*& width,
-    QSpinBox*& height, QPushButton*& apply)
+QGroupBox* RegionSizeDialog::CreateGroup(const QString& name, const QString& caption, int group,
+    QSpinBox*& width, QSpinBox*& height, QPushButton*& apply)
 {
     auto box = new QGroupBox(caption, this);
     box->setObjectName(name);
@@ -88,18 +88,18 @@ QGroupBox* TFrmSize::CreateGroup(const QString& name, const QString& caption, in
     return box;
 }
 
-void TFrmSize::FormCreate()
+void RegionSizeDialog::FormCreate()
 {
     TranslateComponent(this);
     LoadPresets();
 }
 
-int TFrmSize::Clamp(int value)
+int RegionSizeDialog::Clamp(int value)
 {
     return std::clamp(value, MinSize, MaxSize);
 }
 
-void TFrmSize::LoadPresets()
+void RegionSizeDialog::LoadPresets()
 {
     QSpinBox* widths[3] = { EditWidth_1, EditWidth_2, EditWidth_3 };
     QSpinBox* heights[3] = { EditHeight_1, EditHeight_2, EditHeight_3 };
@@ -111,7 +111,7 @@ void TFrmSize::LoadPresets()
     }
 }
 
-void TFrmSize::SavePresets()
+void RegionSizeDialog::SavePresets()
 {
     SettingsStore config;
     config.writeInteger(QStringLiteral("width_1"), EditWidth_1->value());
@@ -122,7 +122,7 @@ void TFrmSize::SavePresets()
     config.writeInteger(QStringLiteral("height_3"), EditHeight_3->value());
 }
 
-void TFrmSize::BtnApplyClick(int group)
+void RegionSizeDialog::BtnApplyClick(int group)
 {
     QSpinBox* widths[4] = { EditWidth, EditWidth_1, EditWidth_2, EditWidth_3 };
     QSpinBox* heights[4] = { EditHeight, EditHeight_1, EditHeight_2, EditHeight_3 };
@@ -136,14 +136,14 @@ void TFrmSize::BtnApplyClick(int group)
     SavePresets();
 }
 
-QSize TFrmSize::ShowCurrentSize(int width, int height)
+QSize RegionSizeDialog::ShowCurrentSize(int width, int height)
 {
     EditWidth->setValue(width);
     EditHeight->setValue(height);
     return QSize(EditWidth->value(), EditHeight->value());
 }
 
-QSize TFrmSize::Preset(int SizeNo) const
+QSize RegionSizeDialog::Preset(int SizeNo) const
 {
     const QSpinBox* widths[3] = { EditWidth_1, EditWidth_2, EditWidth_3 };
     const QSpinBox* heights[3] = { EditHeight_1, EditHeight_2, EditHeight_3 };
@@ -152,7 +152,7 @@ QSize TFrmSize::Preset(int SizeNo) const
     return QSize(widths[SizeNo - 1]->value(), heights[SizeNo - 1]->value());
 }
 
-void TFrmSize::showEvent(QShowEvent* event)
+void RegionSizeDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (m_placed)

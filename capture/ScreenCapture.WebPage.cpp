@@ -1,10 +1,10 @@
 // The whole-page capture of the web page source.
 
-#include "Capture.h"
+#include "ScreenCapture.h"
 
 #include <algorithm>
 
-QSize TCapture::WholePageSize(const WebPageSizes& sizes, int edge, int scrollBar)
+QSize ScreenCapture::WholePageSize(const WebPageSizes& sizes, int edge, int scrollBar)
 {
     int width = std::max(sizes.body.width(), 0) + edge + scrollBar + 6;
     int height = std::max(sizes.body.height(), 0);
@@ -23,7 +23,7 @@ QSize TCapture::WholePageSize(const WebPageSizes& sizes, int edge, int scrollBar
     return { width, height };
 }
 
-bool TCapture::Capture(QImage& bitmap, WebBrowser& browser, QString* error)
+bool ScreenCapture::Capture(QImage& bitmap, WebBrowser& browser, QString* error)
 {
     bitmap = QImage();
     WebPageSizes sizes;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordingControl.h"
+
 #include <QColor>
 #include <QPointer>
 #include <QRect>
@@ -10,24 +12,12 @@ class QLabel;
 class QMenu;
 class QTimer;
 class ScreenSource;
-class TFrmSize;
-
-// What the region frame needs to know of a recording, given by the window that records.
-class RecordingControl
-{
-public:
-    virtual bool IsRecording() const = 0;
-    // Asks the running recording to stop.
-    virtual void RecordStop() = 0;
-
-protected:
-    ~RecordingControl() = default;
-};
+class RegionSizeDialog;
 
 // The region frame: a hollow, always-on-top window with a pulsing border and a header bar. Its hole is
 // cut out of the window's shape, so the desktop shows through and takes the mouse; what lies in the hole
 // is what a region capture or recording takes. Closing only hides it.
-class TFrmArea : public QWidget
+class RegionFrame : public QWidget
 {
     Q_OBJECT
 public:
@@ -38,8 +28,8 @@ public:
 
     // Owned by `owner` but a window of its own. `sizes`, when there is one, holds the current size and the
     // presets.
-    TFrmArea(QWidget* owner, ScreenSource& screen, TFrmSize* sizes, RecordingControl& recording);
-    ~TFrmArea() override;
+    RegionFrame(QWidget* owner, ScreenSource& screen, RegionSizeDialog* sizes, RecordingControl& recording);
+    ~RegionFrame() override;
 
     // Translation, the stored placement and the first layout; run once after construction.
     void FormCreate();
@@ -119,7 +109,7 @@ private:
 
     ScreenSource& m_screen;
     // The dialog lives as long as the owner does, but may go first when the owner is destroyed.
-    QPointer<TFrmSize> m_sizes;
+    QPointer<RegionSizeDialog> m_sizes;
     RecordingControl& m_recording;
     // Moves made with the mouse are saved once they settle; keyboard moves are not saved by themselves.
     bool m_mouseMoving = false;

@@ -1,4 +1,4 @@
-#include "HotKey.h"
+#include "HotKeyDialog.h"
 
 #include "platform/HotKeys.h"
 #include "platform/MessageBoxes.h"
@@ -72,7 +72,7 @@ int keyFromName(const QString& name)
 
 } // namespace
 
-TFrmHotKey::TFrmHotKey(QWidget* owner, Platform& platform)
+HotKeyDialog::HotKeyDialog(QWidget* owner, Platform& platform)
     : QDialog(owner), m_platform(platform), m_pressContext(std::make_unique<QObject>())
 {
     setObjectName(QStringLiteral("FrmHotKey"));
@@ -106,8 +106,8 @@ TFrmHotKey::TFrmHotKey(QWidget* owner, Platform& platform)
     BtnNo = new QPushButton(QStringLiteral("취소"), this);
     BtnNo->setObjectName(QStringLiteral("BtnNo"));
     BtnNo->setGeometry(Scaled(216), Scaled(84), Scaled(75), Scaled(27));
-    connect(BtnYes, &QPushButton::clicked, this, &TFrmHotKey::BtnYesClick);
-    connect(BtnNo, &QPushButton::clicked, this, &TFrmHotKey::BtnNoClick);
+    connect(BtnYes, &QPushButton::clicked, this, &HotKeyDialog::BtnYesClick);
+    connect(BtnNo, &QPushButton::clicked, this, &HotKeyDialog::BtnNoClick);
 
     setTabOrder(ChkCtrl, ChkAlt);
     setTabOrder(ChkAlt, ChkHotKey);
@@ -119,17 +119,17 @@ TFrmHotKey::TFrmHotKey(QWidget* owner, Platform& platform)
         move(primary->availableGeometry().center() - rect().center());
 }
 
-TFrmHotKey::~TFrmHotKey()
+HotKeyDialog::~HotKeyDialog()
 {
     FormDestroy();
 }
 
-int TFrmHotKey::Scaled(int value) const
+int HotKeyDialog::Scaled(int value) const
 {
     return scaled(this, value);
 }
 
-void TFrmHotKey::FormCreate()
+void HotKeyDialog::FormCreate()
 {
     TranslateComponent(this);
     HotKeys& hotKeys = m_platform.hotKeys();
@@ -146,20 +146,20 @@ void TFrmHotKey::FormCreate()
     }
 }
 
-void TFrmHotKey::FormDestroy()
+void HotKeyDialog::FormDestroy()
 {
     m_pressContext.reset();
     m_platform.hotKeys().setListener(nullptr);
     m_platform.hotKeys().unregisterHotKey(HotKeyID);
 }
 
-void TFrmHotKey::WMHotKey(quint32 id)
+void HotKeyDialog::WMHotKey(quint32 id)
 {
     if (id == HotKeyID)
         emit hotKeyPressed();
 }
 
-int TFrmHotKey::LoadHotKey()
+int HotKeyDialog::LoadHotKey()
 {
     const int value = SettingsStore().readInteger(QStringLiteral("hotkey"), DefaultHotKey);
     QString name = keyName(value & 0xFF);
@@ -172,7 +172,7 @@ int TFrmHotKey::LoadHotKey()
     return value;
 }
 
-int TFrmHotKey::HotKeyFromUI() const
+int HotKeyDialog::HotKeyFromUI() const
 {
     QString name = ChkHotKey->currentIndex() < 0 ? QString() : ChkHotKey->currentText();
     if (name == PrintScreenEntry)
@@ -187,12 +187,12 @@ int TFrmHotKey::HotKeyFromUI() const
     return value;
 }
 
-void TFrmHotKey::SaveHotKey()
+void HotKeyDialog::SaveHotKey()
 {
     SettingsStore().writeInteger(QStringLiteral("hotkey"), HotKeyFromUI());
 }
 
-bool TFrmHotKey::RegisterShortCut(int value)
+bool HotKeyDialog::RegisterShortCut(int value)
 {
     quint32 modifiers = 0;
     if (value & AltBit)
@@ -206,7 +206,7 @@ bool TFrmHotKey::RegisterShortCut(int value)
     return hotKeys.registerHotKey(HotKeyID, modifiers, quint32(value & 0xFF));
 }
 
-void TFrmHotKey::BtnYesClick()
+void HotKeyDialog::BtnYesClick()
 {
     // Only a stored key from outside the list leaves it without a selection; registering "no key" would
     // silently drop the working hotkey.
@@ -224,7 +224,7 @@ void TFrmHotKey::BtnYesClick()
     }
 }
 
-void TFrmHotKey::BtnNoClick()
+void HotKeyDialog::BtnNoClick()
 {
     if (!RegisterShortCut(LoadHotKey()))
         ShowMessage(MessageIcon::Error,
@@ -232,7 +232,7 @@ void TFrmHotKey::BtnNoClick()
     reject();
 }
 
-void TFrmHotKey::keyPressEvent(QKeyEvent* event)
+void HotKeyDialog::keyPressEvent(QKeyEvent* event)
 {
     // Escape is the Cancel button, which puts the stored key back.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
@@ -242,7 +242,7 @@ void TFrmHotKey::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void TFrmHotKey::ShowMessage(MessageIcon icon, const QString& text)
+void HotKeyDialog::ShowMessage(MessageIcon icon, const QString& text)
 {
     // Over the dialog while it is open; otherwise over the (possibly hidden) main window.
     QWidget* owner = isVisible() ? this : parentWidget();

@@ -9,14 +9,14 @@ class QSpinBox;
 // The size-preset dialog of the region frame: the frame's current hole size and three stored presets, each
 // applied with its own button. Created at start-up, shown from the frame's menu, kept until exit. It knows
 // nothing of the frame: an applied size goes out as SizeApplied, which the frame takes.
-class TFrmSize : public QDialog
+class RegionSizeDialog : public QDialog
 {
     Q_OBJECT
 public:
     static constexpr int MinSize = 64;
     static constexpr int MaxSize = 9999;
 
-    explicit TFrmSize(QWidget* owner);
+    explicit RegionSizeDialog(QWidget* owner);
 
     // Translation and the stored presets; run once after construction.
     void FormCreate();

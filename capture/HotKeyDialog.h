@@ -15,12 +15,12 @@ class QPushButton;
 // "단축키 설정": owns the system-wide hotkey that starts a capture, and lets the user choose it.
 // The stored value ("hotkey") is a Windows virtual-key code in the low byte with 0x2000 Shift,
 // 0x4000 Ctrl and 0x8000 Alt; 44 (Print Screen alone) when nothing is stored.
-class TFrmHotKey : public QDialog
+class HotKeyDialog : public QDialog
 {
     Q_OBJECT
 public:
-    TFrmHotKey(QWidget* owner, Platform& platform);
-    ~TFrmHotKey() override;
+    HotKeyDialog(QWidget* owner, Platform& platform);
+    ~HotKeyDialog() override;
 
     // Registers the stored hotkey. When another program holds it, says so and shows itself modally, so
     // that the user can choose another key before the program goes on.

@@ -1,4 +1,4 @@
-#include "Line.h"
+#include "WindowOutline.h"
 
 #include "platform/ScreenSource.h"
 
@@ -13,7 +13,7 @@ quint8 Phase = 0;
 
 } // namespace
 
-TFrmLine::TFrmLine(ScreenSource& screen, QWidget* main)
+WindowOutline::WindowOutline(ScreenSource& screen, QWidget* main)
     : QWidget(main,
         Qt::Window | Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
             | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus)
@@ -30,14 +30,14 @@ TFrmLine::TFrmLine(ScreenSource& screen, QWidget* main)
     setPalette(face);
     Timer1 = new QTimer(this);
     Timer1->setInterval(10);
-    connect(Timer1, &QTimer::timeout, this, &TFrmLine::Timer1Timer);
+    connect(Timer1, &QTimer::timeout, this, &WindowOutline::Timer1Timer);
     Phase = 0;
     FormResize();
 }
 
-TFrmLine::~TFrmLine() = default;
+WindowOutline::~WindowOutline() = default;
 
-QRgb TFrmLine::DashColor()
+QRgb WindowOutline::DashColor()
 {
     Phase = quint8(Phase << 1);
     if (Phase == 0)
@@ -45,12 +45,12 @@ QRgb TFrmLine::DashColor()
     return Phase >= 32 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
 }
 
-quint8 TFrmLine::DashPhase()
+quint8 WindowOutline::DashPhase()
 {
     return Phase;
 }
 
-void TFrmLine::showEvent(QShowEvent* event)
+void WindowOutline::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     Timer1->start();
@@ -58,20 +58,20 @@ void TFrmLine::showEvent(QShowEvent* event)
     Timer1Timer();
 }
 
-void TFrmLine::closeEvent(QCloseEvent* event)
+void WindowOutline::closeEvent(QCloseEvent* event)
 {
     Timer1->stop();
     event->accept();
 }
 
-void TFrmLine::changeEvent(QEvent* event)
+void WindowOutline::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_main && m_main->isVisible())
         m_main->activateWindow();
 }
 
-void TFrmLine::Timer1Timer()
+void WindowOutline::Timer1Timer()
 {
     const QPoint pointer = m_screen.cursorPos();
     // The window under a resting pointer is looked up every tenth tick only: it can still move or close,
@@ -89,7 +89,7 @@ void TFrmLine::Timer1Timer()
     DrawDashes();
 }
 
-void TFrmLine::Follow(QPoint pointer)
+void WindowOutline::Follow(QPoint pointer)
 {
     WindowHandle target = m_screen.windowAt(pointer);
     // On the ring itself the outline would chase itself; it shows the main window instead.
@@ -105,7 +105,7 @@ void TFrmLine::Follow(QPoint pointer)
     }
 }
 
-void TFrmLine::DrawDashes()
+void WindowOutline::DrawDashes()
 {
     const int W = width(), H = height(), x1 = W - 1, y1 = H - 1;
     if (m_top.width() != W || m_left.height() != H) {
@@ -133,7 +133,7 @@ void TFrmLine::DrawDashes()
     raise();
 }
 
-QRegion TFrmLine::Ring() const
+QRegion WindowOutline::Ring() const
 {
     const int W = width(), H = height();
     QRegion ring(0, 0, W, 1);
@@ -143,13 +143,13 @@ QRegion TFrmLine::Ring() const
     return ring;
 }
 
-void TFrmLine::resizeEvent(QResizeEvent* event)
+void WindowOutline::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     FormResize();
 }
 
-void TFrmLine::FormResize()
+void WindowOutline::FormResize()
 {
     const int W = width(), H = height();
     QRegion ring(0, 0, W, H);
@@ -158,7 +158,7 @@ void TFrmLine::FormResize()
     setMask(ring);
 }
 
-void TFrmLine::paintEvent(QPaintEvent*)
+void WindowOutline::paintEvent(QPaintEvent*)
 {
     // Until the next redraw, a ring of a new size shows the plain background.
     if (size() != m_drawnSize)
